@@ -1,0 +1,6 @@
+#include "qMain.h"
+
+int main(int argc, char** argv)
+{
+    return qMain(argc, argv);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Which model view shows a sensor type, and how views make themselves known.
+
+#include <cstdint>
+
+class QWidget;
+class class_finger;
+
+namespace viewFactory {
+
+using Creator = class_finger* (*)(QWidget* parent);
+
+// Class number of the view that shows a type code (aliases resolved); 0 when no view shows it.
+// 255 is not a type: the caller resolves it by frame length first.
+uint8_t viewClassFor(uint8_t typeCode);
+// Type code of the first catalogue record whose frame length is packLen; 255 when none.
+uint8_t typeForFrameLength(int packLen);
+
+bool registerView(uint8_t classNumber, Creator create);
+bool isRegistered(uint8_t classNumber);
+// A new view of that class with the given parent; null when the class is not built in.
+class_finger* create(uint8_t classNumber, QWidget* parent);
+
+}  // namespace viewFactory
+
+// In a view's .cpp: registers fingerForm_NN as the creator for class number NN.
+#define REGISTER_FINGER_VIEW(NN)                                                              \
+    namespace {                                                                               \
+    const bool registered_fingerForm_##NN = viewFactory::registerView(                        \
+        NN, [](QWidget* parent) -> class_finger* { return new fingerForm_##NN(parent); });   \
+    }

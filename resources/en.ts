@@ -1,0 +1,42 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>触觉传感器上位机</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>接口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+</context>
+<context>
+    <name>Widget</name>
+    <message>
+        <source>显示</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>固件更新</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>地址设置</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>调试</source>
+        <translation>Debug</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,20 @@
+#pragma once
+// Maintenance page of the main window. Its tool arrives later; until then the page is empty and
+// start()/stop() only mark the tab switch, harmless however often they run.
+
+#include <QWidget>
+
+class fwUpdateForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit fwUpdateForm(QWidget* parent = nullptr);
+    ~fwUpdateForm() override;
+
+    void start();
+    void stop();
+
+    bool isStarted() const { return started; }
+
+private:
+    bool started = false;
+};

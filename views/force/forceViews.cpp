@@ -1,0 +1,1 @@
+// Force-vector model views.
