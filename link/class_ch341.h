@@ -42,4 +42,11 @@ signals:
 
 private:
     void onPlugEvent(unsigned long event);
+    // Library device index of each entry of idList: the scan skips indices, so a position in the
+    // list is not always a device index.
+    QVector<uint8_t> indexList;
+    int deviceIndexOf(uint16_t id) const;
+    bool sendPacket(const QByteArray& packet);
+    bool readPacket(const QByteArray& packet, uint8_t* dest, uint8_t count);
+    QByteArray header(uint8_t addressByte) const;
 };

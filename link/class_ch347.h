@@ -50,4 +50,7 @@ signals:
 
 private:
     void onPlugEvent(unsigned long event);
+    // Library device index of each entry of idList (an index whose open fails is skipped).
+    QVector<uint8_t> indexList;
+    int deviceIndexOf(uint16_t id) const;
 };

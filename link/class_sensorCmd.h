@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QVector>
 #include <cstdint>
 
 struct sensorCmd_ts {
@@ -42,7 +43,8 @@ public:
     // Calibration list request 0x42: channel, then n 32-bit values.
     static QByteArray caliListFrame(uint8_t target, uint8_t channel, const QVector<uint32_t>& values);
 
-    // Answer checks against a request: code bit and closing sum.
+    // The first len bytes of rsp answer req: byte 3 is the request code with bit 7 set and the
+    // closing sum matches; bytes 0..2 are not compared. Fails for len below 6 or beyond rsp.
     static bool checkAnswer(const QByteArray& req, const QByteArray& rsp, int len);
     // Length of an answer frame at the start of buf that only zero bytes follow; 0 = none.
     static uint16_t answerLength(const uint8_t* buf, int len);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <cstdint>
 
@@ -71,4 +72,68 @@ public:
     QTimer* ageTimer = nullptr;
     uint8_t pcaFound = 1;
     uint16_t sensorNum = 0;
+
+private:
+    // Transport set-up and the adapters' reports.
+    void uartInit();
+    void ch341Init();
+    void ch347Init();
+    void onBridgeList(const QVector<uint16_t>& ids, bool logAlways);
+    void onSerialList(const QStringList& names);
+    void onSerialOpened();
+    void onCh341Opened();
+    void onCh347Opened();
+    void detectPca();
+    void onLinkClosed();
+    void reportAllGone();
+
+    void timerStart(uint16_t site);
+    void timerStop(uint16_t site);
+
+    // The tick and its steps.
+    void tick();
+    void reportRates();
+    void advanceAges();
+    uint8_t setPcaState(uint8_t state);
+    uint8_t getPcaState();
+    void getCap(uint8_t addr, uint8_t* buf, uint16_t len);
+    void scanSensor(uint8_t ch);
+    void walkAddress(uint8_t ch);
+    bool setSensorSendType(uint8_t addr, uint8_t type);
+    uint8_t setOffset(uint8_t addr, uint8_t offset);
+    QString getSN(uint8_t addr);
+    uint8_t getSensorPrg(uint8_t addr);
+    void readSensor(uint8_t idx);
+    uint16_t getSensorData(uint8_t addr, sensor_ts* s);
+    uint16_t getSensorPackLen(uint8_t* buf, uint16_t len);
+    uint16_t getPackLen(uint8_t* buf, uint16_t len);
+    void wrCmdSensor(uint8_t idx);
+
+    // Bus primitives shared by discovery, polling and the queue.
+    bool isBridge() const;
+    bool linkOpen() const;
+    void busWrite(uint8_t addr, const uint8_t* data, uint16_t len);
+    void busRead(uint8_t addr, uint8_t* buf, uint16_t len);
+    void serialSend(const QByteArray& bytes);
+    QByteArray serialCollect(int want, int passes);
+    void pause(int ms);
+    struct Exchange {
+        QByteArray request;
+        QByteArray answer;     // the answer buffer the test was made on
+        QByteArray collected;  // serial: what came from the first 0x55 on
+        bool passed = false;
+    };
+    Exchange discoveryRequest(uint8_t addr, uint8_t code, uint8_t param, int answerLen);
+    QByteArray collectAnswer(const cmd_ts& head, int n, uint16_t* answerLen);
+    void finishHead(bool ok, const cmd_ts& head, const QByteArray& rsp);
+    void dropHead(const cmd_ts& head, const char* why);
+    bool channelVisited(uint8_t infIdx, uint8_t idx) const;
+    bool hasSensor(uint8_t ch, uint8_t addr) const;
+    bool interrupted() const { return linkEpoch != tickEpoch; }
+
+    QTimer* rescanTimer = nullptr;
+    uint8_t tryCnt = 3;        // attempts left for the head command; every worker starts afresh
+    bool ticking = false;      // serial waits deliver timer events; the tick must not nest
+    uint32_t linkEpoch = 0;    // advanced by every close: a step that waited re-checks it
+    uint32_t tickEpoch = 0;
 };

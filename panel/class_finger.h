@@ -30,6 +30,7 @@ public:
 
     enum ParseResult { Decoded = 0, LengthMismatch = 1, HeaderOrSumError = 2, NoRecord = 3 };
     static constexpr uint8_t kNoRecord = 255;
+    static constexpr uint8_t kUnknownType = 255;  // the worker could not read the type code
 
     class_finger(uint8_t prg, QWidget* widget);
     virtual ~class_finger();
@@ -63,4 +64,12 @@ public:
     QVector<QString> dataList;
     uint8_t paramIdx = kNoRecord;
     uint8_t yddsSize = 0;
+
+protected:
+    // Decodes from now on with this record (kept by pointer: it must outlive the decoder).
+    void useRecord(const finger_param_ts& record, uint8_t index);
+
+private:
+    bool m_layoutFits = false;  // every field of the record's layout lies inside packLen
+    QVector<float> m_forces;    // reused per frame for setPressNList
 };

@@ -29,3 +29,7 @@ uint8_t yddsPointSize(uint8_t format);
 uint16_t expectedPackLen(const finger_param_ts& p);
 // First record of a type code, or null.
 const finger_param_ts* findFingerParam(uint8_t prg);
+// Row of that first record in fingerParams; -1 when there is none.
+int fingerParamIndex(uint8_t prg);
+// Bytes the record's layout takes with the given point size, not reduced modulo 65536.
+int layoutBytes(const finger_param_ts& p, int pointSize);

@@ -4,6 +4,74 @@
 <context>
     <name>QObject</name>
     <message>
+        <source>,三维力</source>
+        <translation>,</translation>
+    </message>
+    <message>
+        <source>,互电容接近</source>
+        <translation>,Mutual Proximity</translation>
+    </message>
+    <message>
+        <source>,状态</source>
+        <translation>,Status</translation>
+    </message>
+    <message>
+        <source>,自电容接近</source>
+        <translation>,Self Proximity</translation>
+    </message>
+    <message>
+        <source>,通道</source>
+        <translation>,Ch</translation>
+    </message>
+    <message>
+        <source>_切向力</source>
+        <translation>Tangential Force</translation>
+    </message>
+    <message>
+        <source>_方向</source>
+        <translation>Angle</translation>
+    </message>
+    <message>
+        <source>_法向力</source>
+        <translation>Normal Force</translation>
+    </message>
+    <message>
+        <source>互电容接近</source>
+        <translation>Mutual Proximity</translation>
+    </message>
+    <message>
+        <source>切向力</source>
+        <translation>Tangential Force</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Angle</translation>
+    </message>
+    <message>
+        <source>法向力</source>
+        <translation>Normal Force</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>自电容接近</source>
+        <translation>Self Proximity</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>ch</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
         <source>触觉传感器上位机</source>
         <translation>Sensor</translation>
     </message>
@@ -37,6 +105,461 @@
     <message>
         <source>调试</source>
         <translation>Debug</translation>
+    </message>
+</context>
+<context>
+    <name>orvalisForm</name>
+    <message>
+        <source>转接板</source>
+        <translation>Board</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>多窗口显示</source>
+        <translation>Multiwindow</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>打开保存目录</source>
+        <translation>Open Save Folder</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Http server</translation>
+    </message>
+    <message>
+        <source>显示序号</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <source>数据格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_17</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_19</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_20</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_21</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_22</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_23</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_24</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_29</name>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_37</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_38</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_39</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_40</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_41</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_43</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_45</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_46</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_47</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_48</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_49</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_50</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_52</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_54</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_57</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_58</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_59</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_67</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm</name>
+    <message>
+        <source>IIC地址</source>
+        <translation>IIC addr</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>力</source>
+        <translation>Normal force</translation>
+    </message>
+    <message>
+        <source>原始值</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>固件版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>基值</source>
+        <translation>Basic</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Soft reset</translation>
+    </message>
+    <message>
+        <source>差值</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>恢复出厂参数</source>
+        <translation>Factory setting</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>数据显示</source>
+        <translation>Data display</translation>
+    </message>
+    <message>
+        <source>滤波值</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>输出类型</source>
+        <translation>Send type</translation>
+    </message>
+    <message>
+        <source>通道值调整</source>
+        <translation>Channel Value Adjustment</translation>
+    </message>
+    <message>
+        <source>通道复位</source>
+        <translation>Channel reset</translation>
+    </message>
+    <message>
+        <source>采样率(Hz)</source>
+        <translation>SRC(Hz)</translation>
+    </message>
+</context>
+<context>
+    <name>dataForm</name>
+    <message>
+        <source>使能</source>
+        <translation>Enable</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Ch</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,21 @@
 #include <QTranslator>
 #include <memory>
 
+bool installLanguage(QTranslator& translator)
+{
+    const QString language = class_settings::get("language", "zh_cn", "config");
+    if (language == "en" && !translator.load(":/en.qm"))
+        qDebug() << "load trans err";
+    if (translator.isEmpty())
+        return false;
+    if (!QCoreApplication::installTranslator(&translator)) {
+        qDebug() << "install trasn err";
+        return false;
+    }
+    qDebug() << "load trans success";
+    return true;
+}
+
 int qMain(int argc, char** argv)
 {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -16,17 +31,8 @@ int qMain(int argc, char** argv)
 
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(translations);
-    QTranslator translator;
-
-    const QString language = class_settings::get("language", "zh_cn", "config");
-    if (language == "en" && !translator.load(":/en.qm"))
-        qDebug() << "load trans err";
-    if (!translator.isEmpty()) {
-        if (app.installTranslator(&translator))
-            qDebug() << "load trans success";
-        else
-            qDebug() << "install trasn err";
-    }
+    QTranslator translator;  // lives until the program ends
+    installLanguage(translator);
 
     auto window = std::make_unique<Widget>();
     window->show();

@@ -1,0 +1,260 @@
+#include "class_finger.h"
+
+#include "hooks.h"
+
+#include <QDebug>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kHeader0 = 0x55;
+constexpr uint8_t kHeader1 = 0xAA;
+constexpr uint8_t kDataFrameCode = 0x85;
+constexpr int kSeqOffset = 4;
+constexpr int kValuesOffset = 6;
+constexpr int kSumBytes = 2;
+constexpr int kProxBytes = 3;
+constexpr int kMaxValueBytes = 4;
+constexpr uint8_t kFormatWithSelfProxInPoint = 2;
+constexpr int kSelfProxInPointOffset = 18;
+constexpr float kMilliNewtons = 1000.0f;
+constexpr int kForceDecimals = 2;
+
+uint32_t readLe(const uint8_t* at, int width)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < width; ++i)
+        v |= uint32_t(at[i]) << (8 * i);
+    return v;
+}
+
+float readFloat(const uint8_t* at)
+{
+    const uint32_t bits = readLe(at, 4);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+uint16_t sum16(const uint8_t* data, int count)
+{
+    uint16_t sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum = uint16_t(sum + data[i]);
+    return sum;
+}
+
+struct Point {
+    float normal = 0;
+    float tangential = 0;
+    uint16_t direction = 0;
+};
+
+// One point record by its format; false for a format the decoder does not know.
+bool readPoint(const uint8_t* at, uint8_t format, Point& out)
+{
+    switch (format) {
+    case 2:
+        out = {readFloat(at), readFloat(at + 8), uint16_t(readLe(at + 16, 2))};
+        return true;
+    case 3:
+        out = {at[0] / 10.0f, at[1] / 10.0f, uint16_t(readLe(at + 2, 2))};
+        return true;
+    case 4:
+        out = {readLe(at, 2) / 100.0f, readLe(at + 2, 2) / 100.0f, uint16_t(readLe(at + 4, 2))};
+        return true;
+    case 5:
+        out = {readFloat(at), readFloat(at + 4), uint16_t(readLe(at + 8, 2))};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Empties a list for the next frame without copying it when the previous frame's list is still
+// shared with a receiver (the panel's queued signals hold copies).
+template <typename T>
+void restart(QVector<T>& list, int capacity)
+{
+    if (list.isDetached())
+        list.clear();
+    else
+        list = QVector<T>();
+    list.reserve(capacity);
+}
+
+// Every record must be consistent with the frame layout rule; a fault is reported, not fatal.
+void checkCatalogue()
+{
+    int pointSize = 0;
+    for (const finger_param_ts& p : fingerParams) {
+        if (p.chNum != p.pressNum + p.sProxNum + p.mProxNum)
+            hooks::warning(QObject::tr("传感器通道数量错误"), QObject::tr("通道数:%1.%2,%3,%4")
+                                                                   .arg(p.chNum)
+                                                                   .arg(p.pressNum)
+                                                                   .arg(p.sProxNum)
+                                                                   .arg(p.mProxNum));
+        if (const int size = yddsPointSize(p.yddsFormat))
+            pointSize = size;
+        else
+            hooks::warning(QObject::tr("错误"), QObject::tr("三维力数据格式错误"));
+        const uint16_t expected = uint16_t(layoutBytes(p, pointSize));
+        if (expected != p.packLen)
+            hooks::warning(QObject::tr("传感器数据长度错误"), QObject::tr("数据长度不匹配:%1,长度:%2 / %3")
+                                                                   .arg(QString::fromUtf8(p.name))
+                                                                   .arg(p.packLen)
+                                                                   .arg(expected));
+    }
+}
+
+}  // namespace
+
+class_finger::class_finger(uint8_t prg, QWidget* widget) : widget(widget)
+{
+    checkCatalogue();
+    if (prg == kUnknownType)
+        return;
+    const int idx = fingerParamIndex(prg);
+    if (idx < 0) {
+        qDebug() << "not found finger prg";
+        hooks::warning(QObject::tr("传感器类型错误"), QObject::tr("未识别传感器类型") + QString::number(prg));
+        return;
+    }
+    useRecord(fingerParams[idx], uint8_t(idx));
+}
+
+class_finger::~class_finger() = default;
+
+void class_finger::setShowData(bool) {}
+void class_finger::setData(uint8_t, uint32_t) {}
+void class_finger::setTouchState(uint8_t, bool) {}
+void class_finger::setYdds(uint8_t, float, float, uint16_t) {}
+void class_finger::setSProx(uint8_t, uint32_t) {}
+void class_finger::setMProx(uint8_t, uint32_t) {}
+void class_finger::setPress(uint8_t, float, float) {}
+void class_finger::setPressNList(QVector<float>, float) {}
+void class_finger::setErrCode(uint8_t) {}
+
+bool class_finger::selectRecord(uint8_t prg)
+{
+    if (prg == kUnknownType)
+        return false;
+    const int idx = fingerParamIndex(prg);
+    if (idx < 0)
+        return false;
+    useRecord(fingerParams[idx], uint8_t(idx));
+    return true;
+}
+
+void class_finger::useRecord(const finger_param_ts& record, uint8_t index)
+{
+    fingerParam = &record;
+    paramIdx = index;
+    yddsSize = yddsPointSize(record.yddsFormat);
+    // Checked once here so that the per-frame path needs only the frame length test to stay in bounds.
+    m_layoutFits = record.chSize <= kMaxValueBytes && layoutBytes(record, yddsSize) <= record.packLen;
+}
+
+int class_finger::parseData(const QByteArray& frame)
+{
+    if (paramIdx == kNoRecord || !fingerParam)
+        return NoRecord;
+    const finger_param_ts& p = *fingerParam;
+    const int n = frame.size();
+    if (n != p.packLen) {
+        qDebug("len err:%d,%d", n, p.packLen);
+        return LengthMismatch;
+    }
+    if (!m_layoutFits) {
+        qDebug("layout err:%d", p.prg);  // a catalogue fault, warned about at construction
+        return LengthMismatch;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(frame.constData());
+    if (bytes[0] != kHeader0 || bytes[1] != kHeader1 || bytes[3] != kDataFrameCode ||
+        sum16(bytes, n - kSumBytes) != readLe(bytes + n - kSumBytes, kSumBytes)) {
+        qDebug("chk err");
+        return HeaderOrSumError;
+    }
+
+    const bool selfInPoint = p.yddsFormat == kFormatWithSelfProxInPoint;
+    const int selfCount = selfInPoint ? (p.yddsNum > 0 ? 1 : 0) : p.sProxNum;
+    const int statusCount = p.statusNum == 1 ? 1 : 0;
+    restart(chDataList, p.chNum);
+    restart(yddsList, p.yddsNum);
+    restart(sProxList, selfCount);
+    restart(mProxList, p.mProxNum);
+    restart(proxList, selfCount + p.mProxNum);
+    restart(statusList, statusCount);
+    restart(dataList, p.chNum + 3 * p.yddsNum + selfCount + p.mProxNum + statusCount);
+    restart(m_forces, p.pressNum);
+    seq = bytes[kSeqOffset];
+
+    const uint8_t* at = bytes + kValuesOffset;
+    for (int i = 0; i < p.chNum; ++i, at += p.chSize) {
+        const uint32_t v = readLe(at, p.chSize);
+        const int32_t sv = int32_t(v);  // 4-byte values are signed; 3-byte ones never reach bit 31
+        setData(uint8_t(i), v);
+        setTouchState(uint8_t(i), v & 1);
+        if (i < p.pressNum) {
+            const float force = (sv > 1 ? float(sv) : 0.0f) / kMilliNewtons;
+            setPress(uint8_t(i), force, p.pressMax);
+            m_forces.append(force);
+        }
+        const QString text = QString::number(sv);
+        chDataList.append(text);
+        dataList.append(text);
+    }
+    setPressNList(m_forces, p.pressMax);
+
+    const uint8_t* firstPoint = at;
+    for (int k = 0; k < p.yddsNum; ++k, at += yddsSize) {
+        Point pt;
+        if (!readPoint(at, p.yddsFormat, pt))
+            continue;
+        setYdds(uint8_t(k), pt.normal, pt.tangential, pt.direction);
+        const ydds_str_ts texts{QString::number(pt.normal, 'f', kForceDecimals),
+                                QString::number(pt.tangential, 'f', kForceDecimals),
+                                QString::number(pt.direction)};
+        yddsList.append(texts);
+        dataList.append(texts.normal);
+        dataList.append(texts.tangential);
+        dataList.append(texts.direction);
+    }
+
+    // Each proximity text goes to its own list, the joint list and the frame's list.
+    auto keepProx = [this](QVector<QString>& own, uint32_t v) {
+        const QString text = QString::number(v);
+        own.append(text);
+        proxList.append(text);
+        dataList.append(text);
+    };
+    if (selfInPoint) {
+        // The one self value travels inside the first point record; without a point there is none.
+        if (selfCount) {
+            const uint32_t v = readLe(firstPoint + kSelfProxInPointOffset, 4);
+            setSProx(0, v);
+            keepProx(sProxList, v);
+        }
+    } else {
+        for (int i = 0; i < p.sProxNum; ++i, at += kProxBytes) {
+            const uint32_t v = readLe(at, kProxBytes);
+            setSProx(uint8_t(i), v);
+            keepProx(sProxList, v);
+        }
+    }
+    for (int i = 0; i < p.mProxNum; ++i, at += kProxBytes) {
+        const uint32_t v = readLe(at, kProxBytes);
+        setMProx(uint8_t(i), v);
+        keepProx(mProxList, v);
+    }
+    if (statusCount) {
+        const uint8_t status = *at;
+        setErrCode(status);
+        const QString text = QString::number(status);
+        statusList.append(text);
+        dataList.append(text);
+    }
+
+    emit fingerSignals.si_dataUpdate();
+    return Decoded;
+}

@@ -1,0 +1,55 @@
+// What one bus worker leaves to the next in the same process: a worker that ends in the middle of a
+// command's attempts must not shorten the attempts of the next worker's first command.
+
+#include "class_sensorCmd.h"
+#include "simBus.h"
+#include "testMain.h"
+#include "workerHarness.h"
+
+using namespace workerWorld;
+
+class TestWorkerCarryOver : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { sim::reset(); }
+    void everyWorkerStartsWithThreeAttempts();
+};
+
+void TestWorkerCarryOver::everyWorkerStartsWithThreeAttempts()
+{
+    const int bridge = freshBridge();
+    const int sensor = addSensor(bridge, 2, 0x61);
+    sim::SensorFaults f;
+    f.unansweredCodes = {0x71};
+    sim::setSensorFaults(sensor, f);
+    const QByteArray req = class_sensorCmd::frame(0x03, 0x71);
+    auto attempts = [&] { return sim::sensorState(sensor).requests.count(req); };
+    const QString id = QString::number(kBridgeId);
+
+    {
+        WorkerHarness first(fingerThread::LinkCh341);
+        first.start();
+        QVERIFY(first.connectWhenListed(id));
+        QVERIFY(first.waitForSensors(1));
+        first.sendCommand(2, 0x61, req, 11);
+        QVERIFY(QTest::qWaitFor([&] { return attempts() >= 1; }, 5000));
+        first.stop();  // ends with attempts used
+        QVERIFY(attempts() < 3);
+        QVERIFY(first.answers.isEmpty());
+    }
+
+    const int before = attempts();
+    WorkerHarness second(fingerThread::LinkCh341);
+    second.start();
+    QVERIFY(second.connectWhenListed(id));
+    QVERIFY(second.waitForSensors(1));
+    second.sendCommand(2, 0x61, req, 11);
+    QVERIFY(QTest::qWaitFor([&] { return !second.answers.isEmpty(); }, 5000));
+    QTest::qWait(100);
+    QCOMPARE(second.answers.size(), 1);
+    QVERIFY(!second.answers.first().ok);
+    QCOMPARE(attempts() - before, 3);
+}
+
+TACTILE_TEST_MAIN(TestWorkerCarryOver)
+#include "tst_workerCarryOver.moc"

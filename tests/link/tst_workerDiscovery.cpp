@@ -1,0 +1,274 @@
+// The bus worker finding sensors on the simulated bridges: the probe cycle per channel, the four
+// discovery requests, what si_connectedSensor carries, the multiplexer detection and the pause of
+// probing on a bridge without a multiplexer.
+
+#include "class_sensorCmd.h"
+#include "fingerParams.h"
+#include "simBus.h"
+#include "testMain.h"
+#include "workerHarness.h"
+
+#include <memory>
+
+using namespace workerWorld;
+
+namespace {
+
+const QString kId = QString::number(kBridgeId);
+constexpr uint8_t kNoType = 0xFF;
+
+}  // namespace
+
+Q_DECLARE_METATYPE(sim::BridgeKind)
+
+class TestWorkerDiscovery : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void requestsAndRecordPerChannel_data();
+    void requestsAndRecordPerChannel();
+    void unansweredRequests_data();
+    void unansweredRequests();
+    void probeCycleSkipsRegisteredAddresses();
+    void multiplexerDetection_data();
+    void multiplexerDetection();
+    void withoutMultiplexerProbingPausesWhileASensorIsKnown();
+    void discoveryResumesAfterTheBridgeReopens();
+    void deviceListAndUnknownId();
+
+private:
+    std::unique_ptr<WorkerHarness> worker;
+};
+
+void TestWorkerDiscovery::cleanup()
+{
+    worker.reset();
+    sim::reset();
+}
+
+void TestWorkerDiscovery::requestsAndRecordPerChannel_data()
+{
+    QTest::addColumn<sim::BridgeKind>("kind");
+    QTest::newRow("CH341") << sim::BridgeKind::Ch341;
+    QTest::newRow("CH347") << sim::BridgeKind::Ch347;
+}
+
+void TestWorkerDiscovery::requestsAndRecordPerChannel()
+{
+    QFETCH(sim::BridgeKind, kind);
+    const int bridge = freshBridge(kind);
+    int sensors[6];
+    for (int ch = 0; ch < 6; ++ch) {
+        // One address on every channel; the types alternate between a small and a large frame.
+        sensors[ch] = addSensor(bridge, ch, 0x61, ch % 2 ? 43 : 20, uint8_t(0x30 + ch), 5);
+        QVERIFY(sensors[ch] >= 0);
+    }
+    worker = std::make_unique<WorkerHarness>(kind == sim::BridgeKind::Ch341 ? fingerThread::LinkCh341
+                                                                           : fingerThread::LinkCh347);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(6));
+
+    for (int ch = 0; ch < 6; ++ch) {
+        const QVector<QByteArray> expected{bridgeRequest(0x7F, 0), bridgeRequest(0x73, uint8_t((ch * 3) % 7)),
+                                           bridgeRequest(0xA4), bridgeRequest(0xA6)};
+        QCOMPARE(sim::sensorState(sensors[ch]).requests.mid(0, 4), expected);
+
+        const sensor_ts* s = worker->found(uint8_t(ch), 0x61);
+        QVERIFY2(s, qPrintable(QString("channel %1").arg(ch)));
+        const uint8_t prg = ch % 2 ? 43 : 20;
+        QCOMPARE(s->prg, prg);
+        QCOMPARE(s->sn, QString::asprintf("VX-%d-61", ch));
+        QCOMPARE(s->devId, uint8_t(0x30 + ch));
+        QCOMPARE(s->pack, QVector<uint8_t>(findFingerParam(prg)->packLen, 0));
+        QCOMPARE(s->seq, uint8_t(0));
+        QCOMPARE(s->ageMs, uint16_t(0));
+    }
+    QCOMPARE(worker->connected.size(), 6);
+}
+
+void TestWorkerDiscovery::unansweredRequests_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("registered");
+    QTest::addColumn<QString>("sn");
+    QTest::addColumn<int>("prg");
+    QTest::newRow("send type") << 0x7F << false << QString() << 0;
+    QTest::newRow("offset") << 0x73 << true << QString("VX-0-61") << 20;
+    QTest::newRow("serial number") << 0xA4 << true << QString("VX-000000000") << 20;
+    QTest::newRow("type code") << 0xA6 << true << QString("VX-0-61") << int(kNoType);
+}
+
+void TestWorkerDiscovery::unansweredRequests()
+{
+    QFETCH(int, code);
+    QFETCH(bool, registered);
+    QFETCH(QString, sn);
+    QFETCH(int, prg);
+    const int bridge = freshBridge();
+    const int sensor = addSensor(bridge, 0, 0x61);
+    sim::SensorFaults faults;
+    faults.unansweredCodes = {uint8_t(code)};
+    sim::setSensorFaults(sensor, faults);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    if (!registered) {
+        // Not registered, and probed again on the next pass over the channel (111 visits later).
+        QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.count(bridgeRequest(0x7F)) >= 2; }, 10000));
+        QVERIFY(worker->connected.isEmpty());
+        return;
+    }
+    QVERIFY(worker->waitForSensors(1));
+    QCOMPARE(worker->connected.first().record.sn, sn);
+    QCOMPARE(int(worker->connected.first().record.prg), prg);
+}
+
+void TestWorkerDiscovery::probeCycleSkipsRegisteredAddresses()
+{
+    const int bridge = freshBridge();
+    QVERIFY(addSensor(bridge, 2, 0x02) >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    // 0x61..0x6F, then 0x01..0x6F: 126 probes reach 0x02 the second time on every channel.
+    auto perChannel = [&](int ch) {
+        QVector<uint8_t> seen;
+        for (const Probe& p : probes(ch341Transactions(sim::packetLog(bridge))))
+            if (p.channel == ch)
+                seen.append(p.addr);
+        return seen;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return perChannel(5).size() > 130; }, 20000));
+
+    QVector<uint8_t> cycle;
+    for (int a = 0x61; a <= 0x6F; ++a)
+        cycle.append(uint8_t(a));
+    for (int a = 0x01; a <= 0x6F; ++a)
+        cycle.append(uint8_t(a));
+    for (int a = 0x01; a <= 0x6F; ++a)
+        cycle.append(uint8_t(a));
+    for (int ch = 0; ch < 6; ++ch) {
+        QVector<uint8_t> expected = cycle;
+        if (ch == 2)
+            expected.removeAt(15 + 111 + 1);  // the second 0x02, registered on this channel only
+        const QVector<uint8_t> seen = perChannel(ch);
+        QCOMPARE(seen.mid(0, 130), expected.mid(0, 130));
+    }
+    QVERIFY(worker->found(2, 0x02));
+}
+
+void TestWorkerDiscovery::multiplexerDetection_data()
+{
+    QTest::addColumn<sim::BridgeKind>("kind");
+    QTest::addColumn<bool>("pca");
+    QTest::newRow("CH341 with PCA9548") << sim::BridgeKind::Ch341 << true;
+    QTest::newRow("CH341 alone") << sim::BridgeKind::Ch341 << false;
+    QTest::newRow("CH347 with PCA9548") << sim::BridgeKind::Ch347 << true;
+    QTest::newRow("CH347 alone") << sim::BridgeKind::Ch347 << false;
+}
+
+void TestWorkerDiscovery::multiplexerDetection()
+{
+    QFETCH(sim::BridgeKind, kind);
+    QFETCH(bool, pca);
+    const int bridge = freshBridge(kind, pca);
+    const int sensor = addSensor(bridge, 3, 0x61);
+    worker = std::make_unique<WorkerHarness>(kind == sim::BridgeKind::Ch341 ? fingerThread::LinkCh341
+                                                                           : fingerThread::LinkCh347);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(1));
+    const sensor_ts& s = worker->connected.first().record;
+    if (pca) {
+        // The open pulses the multiplexer's reset line.
+        QVERIFY(sim::pcaResetCount(bridge) >= 1);
+        QVERIFY(!sim::pcaResetLineLow(bridge));
+        QCOMPARE(s.infIdx, uint8_t(3));
+        QTRY_VERIFY(worker->framesOf(3, 0x61) > 5);
+        // Every tick: select its channel, poll all six in order, select it again, all off; the
+        // next tick takes the next channel.
+        const QVector<uint8_t> masks{0x10, 0x20, 0x40, 0x08, 0x04, 0x01};
+        const QVector<uint8_t> w = pcaWrites(transactions(kind, bridge));
+        int ticks = 0;
+        int previous = -1;
+        for (int i = w.indexOf(0) + 1; i + 9 <= w.size(); i += 9, ++ticks) {
+            const int channel = masks.indexOf(w[i]);
+            QVERIFY(channel >= 0);
+            QCOMPARE(w.mid(i + 1, 6), masks);
+            QCOMPARE(w[i + 7], w[i]);
+            QCOMPARE(w[i + 8], uint8_t(0));
+            if (previous >= 0)
+                QCOMPARE(channel, (previous + 1) % 6);
+            previous = channel;
+        }
+        QVERIFY(ticks > 10);
+    } else {
+        // Without a multiplexer the six channels are names for one bus: the sensor is found on
+        // the channel of that tick and polled from then on; nothing is written to 0x70.
+        sim::clearPacketLog(bridge);
+        QTRY_VERIFY(worker->framesOf(s.infIdx, 0x61) > 5);
+        QVERIFY(pcaWrites(transactions(kind, bridge)).isEmpty());
+    }
+    Q_UNUSED(sensor);
+}
+
+void TestWorkerDiscovery::withoutMultiplexerProbingPausesWhileASensorIsKnown()
+{
+    const int bridge = freshBridge(sim::BridgeKind::Ch341, false);
+    QVERIFY(addSensor(bridge, 0, 0x61) >= 0);
+    QVERIFY(addSensor(bridge, 0, 0x05) >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(1));
+    sim::clearPacketLog(bridge);
+    QTest::qWait(300);
+    QVERIFY(probes(ch341Transactions(sim::packetLog(bridge))).isEmpty());
+    QCOMPARE(worker->connected.size(), 1);
+    QVERIFY(worker->framesOf(worker->connected.first().record.infIdx, 0x61) > 10);
+}
+
+void TestWorkerDiscovery::discoveryResumesAfterTheBridgeReopens()
+{
+    // The bridge moving to another device index makes the adapter close and reopen it by itself.
+    const int bridge = freshBridge(sim::BridgeKind::Ch341, false);
+    QVERIFY(addSensor(bridge, 0, 0x61) >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(1));
+    QVERIFY(sim::move(bridge, 5));
+    sim::waitForNotifications();
+    QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1 && worker->linkUps == 2; }, 5000));
+    QCOMPARE(worker->disconnected.size(), 1);
+    QVERIFY(worker->waitForSensors(2, 5000));
+}
+
+void TestWorkerDiscovery::deviceListAndUnknownId()
+{
+    const int first = freshBridge();
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(QTest::qWaitFor([&] { return !worker->lists.isEmpty(); }, 3000));
+    QCOMPARE(worker->lists.last(), QVector<QString>{kId});
+
+    // A bridge plugged in later reaches the list; an unchanged list is not reported again.
+    sim::BridgeConfig second;
+    second.id = 7003;
+    second.plugged = false;
+    QVERIFY(sim::plug(sim::addBridge(second)));
+    sim::waitForNotifications();
+    QVERIFY(QTest::qWaitFor([&] { return worker->lists.last().size() == 2; }, 3000));
+    QCOMPARE(worker->lists.last(), (QVector<QString>{kId, "7003"}));
+    QCOMPARE(worker->lists.size(), 2);
+
+    // An id that was never listed opens nothing.
+    worker->connectLink("9999");
+    QTest::qWait(200);
+    QCOMPARE(worker->linkUps, 0);
+    QVERIFY(!sim::isDeviceOpen(first));
+}
+
+TACTILE_TEST_MAIN(TestWorkerDiscovery)
+#include "tst_workerDiscovery.moc"

@@ -1,0 +1,179 @@
+// The bus worker polling registered sensors on the simulated bridge: new frames by the sequence
+// byte, frame rates, the age-out of a silent sensor, and the end of the link.
+
+#include "fingerParams.h"
+#include "simBus.h"
+#include "testMain.h"
+#include "workerHarness.h"
+
+#include <memory>
+
+using namespace workerWorld;
+
+namespace {
+
+const QString kId = QString::number(kBridgeId);
+constexpr uint32_t kPeriodMs = 4;  // 250 frames a second
+
+}  // namespace
+
+class TestWorkerPolling : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void reportsEachNewFrameOnce();
+    void faultsStopTheFrames_data();
+    void faultsStopTheFrames();
+    void ratesFollowTheFramePeriod();
+    void frozenSensorAgesOut();
+    void linkEnds_data();
+    void linkEnds();
+
+private:
+    // Two sensors, on channels 1 and 4; returns once both are found.
+    void bringUp();
+
+    std::unique_ptr<WorkerHarness> worker;
+    int bridge = -1;
+    int a = -1;
+    int b = -1;
+};
+
+void TestWorkerPolling::cleanup()
+{
+    worker.reset();
+    sim::reset();
+}
+
+void TestWorkerPolling::bringUp()
+{
+    bridge = freshBridge();
+    a = addSensor(bridge, 1, 0x61, 20, 0x03, kPeriodMs);
+    b = addSensor(bridge, 4, 0x62, 43, 0x04, kPeriodMs);
+    QVERIFY(a >= 0 && b >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(2));
+}
+
+void TestWorkerPolling::reportsEachNewFrameOnce()
+{
+    bringUp();
+    QVERIFY(QTest::qWaitFor([&] { return worker->framesOf(1, 0x61) > 50 && worker->framesOf(4, 0x62) > 50; }, 5000));
+    QCOMPARE(worker->frameProblem(1, 0x61, findFingerParam(20)->packLen), QString());
+    QCOMPARE(worker->frameProblem(4, 0x62, findFingerParam(43)->packLen), QString());
+}
+
+void TestWorkerPolling::faultsStopTheFrames_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("frozen sequence byte") << 0;
+    QTest::newRow("corrupt sum") << 1;
+    QTest::newRow("silent") << 2;
+    QTest::newRow("no acknowledge") << 3;
+}
+
+void TestWorkerPolling::faultsStopTheFrames()
+{
+    QFETCH(int, fault);
+    bringUp();
+    QTRY_VERIFY(worker->framesOf(1, 0x61) > 5);
+    sim::SensorFaults f;
+    f.frozenSeq = fault == 0;
+    f.corruptFrameSum = fault == 1;
+    f.silent = fault == 2;
+    f.nack = fault == 3;
+    sim::setSensorFaults(a, f);
+    QTest::qWait(50);  // frames already on their way
+    const int before = worker->framesOf(1, 0x61);
+    const int otherBefore = worker->framesOf(4, 0x62);
+    QTest::qWait(300);
+    QCOMPARE(worker->framesOf(1, 0x61), before);
+    QVERIFY(worker->framesOf(4, 0x62) > otherBefore + 20);
+}
+
+void TestWorkerPolling::ratesFollowTheFramePeriod()
+{
+    bringUp();
+    // The first report covers a partial second; the next ones a whole one each.
+    QVERIFY(QTest::qWaitFor([&] { return worker->rates.size() >= 4; }, 5000));
+    const int expected = 1000 / kPeriodMs;
+    for (const WorkerHarness::Rate& r : worker->rates.mid(2)) {
+        QVERIFY2(r.hz >= expected * 8 / 10 && r.hz <= expected * 12 / 10, qPrintable(QString::number(r.hz)));
+        QVERIFY(r.rHz <= r.hz);
+        QVERIFY(r.rHz >= r.hz * 8 / 10);
+        QVERIFY((r.infIdx == 1 && r.addr == 0x61) || (r.infIdx == 4 && r.addr == 0x62));
+    }
+}
+
+void TestWorkerPolling::frozenSensorAgesOut()
+{
+    bringUp();
+    QTRY_VERIFY(worker->framesOf(1, 0x61) > 5);
+    sim::SensorFaults f;
+    f.frozenSeq = true;
+    sim::setSensorFaults(a, f);
+    QVERIFY(QTest::qWaitFor([&] { return !worker->disconnected.isEmpty(); }, 5000));
+    qint64 lastFrame = 0;
+    for (const WorkerHarness::Frame& fr : worker->frames)
+        if (fr.addr == 0x61)
+            lastFrame = fr.atMs;
+    // Removed once its age passed 3000 ms: at the 16th 200 ms step after its last new frame.
+    const qint64 silentFor = worker->disconnected.first().atMs - lastFrame;
+    QVERIFY2(silentFor > 3000 && silentFor < 3600, qPrintable(QString::number(silentFor)));
+    QCOMPARE(worker->disconnected.size(), 1);
+    QCOMPARE(worker->disconnected.first().record.addr, uint8_t(0x61));
+    QCOMPARE(worker->disconnected.first().record.infIdx, uint8_t(1));
+    QCOMPARE(worker->linkDowns, 0);
+    // The other sensor goes on.
+    const int other = worker->framesOf(4, 0x62);
+    QTRY_VERIFY(worker->framesOf(4, 0x62) > other + 10);
+}
+
+void TestWorkerPolling::linkEnds_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<bool>("linkReportedDown");
+    QTest::newRow("unplugged") << 0 << true;
+    QTest::newRow("disconnected") << 1 << true;
+    QTest::newRow("worker stopped") << 2 << false;
+}
+
+void TestWorkerPolling::linkEnds()
+{
+    QFETCH(int, how);
+    QFETCH(bool, linkReportedDown);
+    bringUp();
+    if (how == 0) {
+        QVERIFY(sim::unplug(bridge));
+        sim::waitForNotifications();
+    } else if (how == 1) {
+        worker->disconnectLink();
+    } else {
+        worker->stop();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return worker->disconnected.size() == 2; }, 5000));
+    QTest::qWait(50);
+    QCOMPARE(worker->linkDowns, linkReportedDown ? 1 : 0);
+    // Every sensor is reported gone channel by channel, before the link itself.
+    QStringList expected{"found 1/0x61", "found 4/0x62", "connected", "gone 1/0x61", "gone 4/0x62"};
+    if (linkReportedDown)
+        expected << "disconnected";
+    QStringList seen = worker->events;
+    seen.removeAll("connected");
+    expected.removeAll("connected");
+    QCOMPARE(seen, expected);
+    // Nothing more arrives afterwards.
+    const int frames = worker->frames.size();
+    QTest::qWait(100);
+    QCOMPARE(worker->frames.size(), frames);
+    if (how == 1) {
+        // Connecting again finds both sensors again.
+        QVERIFY(worker->connectWhenListed(kId));
+        QVERIFY(worker->waitForSensors(4));
+    }
+}
+
+TACTILE_TEST_MAIN(TestWorkerPolling)
+#include "tst_workerPolling.moc"

@@ -1,0 +1,242 @@
+// The bus worker on the serial road: two simulated sensors share one pseudo-terminal line, which the
+// worker opens as its serial port (460800 8N1).
+
+#include "class_sensorCmd.h"
+#include "class_uart.h"
+#include "fingerParams.h"
+#include "ptyPair.h"
+#include "serialSensorPeer.h"
+#include "simFrame.h"
+#include "testMain.h"
+#include "workerHarness.h"
+
+#include <memory>
+
+namespace {
+
+constexpr int kSnCode = 0xA4;
+constexpr uint16_t kVariable = class_sensorCmd::kRspVariable;
+
+SerialSensorPeer::Sensor sensorAt(uint8_t addr, uint8_t prg, uint8_t id, const QString& serial)
+{
+    SerialSensorPeer::Sensor s;
+    s.addr = addr;
+    s.prg = prg;
+    s.id = id;
+    s.serial = serial;
+    s.framePeriodMs = 2;
+    return s;
+}
+
+// The request the worker sends itself on a serial link: byte 2 is the sensor's address.
+QByteArray workerRequest(uint8_t addr, uint8_t code, uint8_t byte7 = 0)
+{
+    const uint8_t params[5] = {0, 0, 0, byte7, 0};
+    return class_sensorCmd::frame(addr, code, params);
+}
+
+// A well-formed answer as the peer gives it: 55 AA id code|0x80 payload sum.
+QByteArray answerFrame(uint8_t id, uint8_t code, int len)
+{
+    QByteArray a(len, '\0');
+    a[0] = char(0x55);
+    a[1] = char(0xAA);
+    a[2] = char(id);
+    a[3] = char(code | 0x80);
+    sim::closeWithSum(a);
+    return a;
+}
+
+}  // namespace
+
+class TestWorkerSerial : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void discoversTwoSensorsOnOneLine();
+    void pollsEachSensorForNewFrames();
+    void commandsAreAnswered_data();
+    void commandsAreAnswered();
+    void silentSensorGetsThreeAttempts();
+    void linkEndsInsideAWait_data();
+    void linkEndsInsideAWait();
+    void portListFollowsChangesAfterAClose();
+
+private:
+    void bringUp();
+
+    std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<SerialSensorPeer> peer;
+    std::unique_ptr<WorkerHarness> worker;
+    int first = -1;
+    int second = -1;
+};
+
+void TestWorkerSerial::init()
+{
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isOpen());
+    peer = std::make_unique<SerialSensorPeer>(*pty);
+    first = peer->addSensor(sensorAt(0x61, 20, 0x11, "VX-SERIAL-61"));
+    second = peer->addSensor(sensorAt(0x62, 43, 0x22, "VX-SERIAL-62"));
+    QVERIFY(first >= 0 && second >= 0);
+    peer->start();
+    class_uart::setExtraPortNames({pty->slavePath()});
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkSerial);
+}
+
+void TestWorkerSerial::cleanup()
+{
+    worker.reset();
+    peer.reset();
+    pty.reset();
+    class_uart::setExtraPortNames({});
+}
+
+void TestWorkerSerial::bringUp()
+{
+    worker->start();
+    QVERIFY(worker->connectWhenListed(pty->slavePath()));
+    QVERIFY(worker->waitForSensors(2, 10000));
+}
+
+void TestWorkerSerial::discoversTwoSensorsOnOneLine()
+{
+    bringUp();
+    // Every serial sensor carries the tick's channel; a fresh process starts it at 0.
+    const sensor_ts* a = worker->found(0, 0x61);
+    const sensor_ts* b = worker->found(0, 0x62);
+    QVERIFY(a && b);
+    QCOMPARE(a->sn, QString("VX-SERIAL-61"));
+    QCOMPARE(a->prg, uint8_t(20));
+    QCOMPARE(a->devId, uint8_t(0x11));
+    QCOMPARE(a->pack.size(), int(findFingerParam(20)->packLen));
+    QCOMPARE(b->sn, QString("VX-SERIAL-62"));
+    QCOMPARE(b->prg, uint8_t(43));
+    QCOMPARE(b->devId, uint8_t(0x22));
+    QCOMPARE(b->pack.size(), int(findFingerParam(43)->packLen));
+
+    // The four discovery requests, in order, addressed by byte 2; channel 0 starts at offset 0.
+    for (int s : {first, second}) {
+        const uint8_t addr = s == first ? 0x61 : 0x62;
+        const QVector<QByteArray> expected{workerRequest(addr, 0x7F, 0), workerRequest(addr, 0x73, 0),
+                                           workerRequest(addr, 0xA4), workerRequest(addr, 0xA6)};
+        QCOMPARE(peer->requests(s).mid(0, 4), expected);
+    }
+}
+
+void TestWorkerSerial::pollsEachSensorForNewFrames()
+{
+    bringUp();
+    QVERIFY(QTest::qWaitFor([&] { return worker->framesOf(0, 0x61) > 20 && worker->framesOf(0, 0x62) > 20; }, 5000));
+    // A frame is reported only when its sequence byte moved on.
+    QCOMPARE(worker->frameProblem(0, 0x61, findFingerParam(20)->packLen), QString());
+    QCOMPARE(worker->frameProblem(0, 0x62, findFingerParam(43)->packLen), QString());
+    QVERIFY(peer->polls(first) > 20);
+}
+
+void TestWorkerSerial::commandsAreAnswered_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rspLen");
+    QTest::addColumn<int>("answerDelayMs");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("fixed length") << 0x71 << 11 << 0 << answerFrame(0x11, 0x71, 11);
+    QTest::newRow("late, within the window") << 0x71 << 11 << 40 << answerFrame(0x11, 0x71, 11);
+    QByteArray sn = answerFrame(0x11, kSnCode, 5 + 12 + 2);
+    sn[4] = char(12);
+    sn.replace(5, 12, "VX-SERIAL-61");
+    sim::closeWithSum(sn);
+    QTest::newRow("variable length") << kSnCode << int(kVariable) << 0 << sn;
+}
+
+void TestWorkerSerial::commandsAreAnswered()
+{
+    QFETCH(int, code);
+    QFETCH(int, rspLen);
+    QFETCH(int, answerDelayMs);
+    QFETCH(QByteArray, expected);
+    bringUp();
+    peer->update(first, [&](SerialSensorPeer::Sensor& s) { s.answerDelayMs = uint32_t(answerDelayMs); });
+    const QByteArray req = class_sensorCmd::frame(0x61, uint8_t(code));
+    worker->sendCommand(0, 0x61, req, uint16_t(rspLen));
+    QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, 3000));
+    const WorkerHarness::Answer& a = worker->answers.first();
+    QVERIFY(a.ok);
+    QCOMPARE(a.req, req);
+    QCOMPARE(a.rsp, expected);
+}
+
+void TestWorkerSerial::silentSensorGetsThreeAttempts()
+{
+    bringUp();
+    peer->update(second, [](SerialSensorPeer::Sensor& s) { s.ignoreRequests = true; });
+    const int before = peer->requests(second).size();
+    const QByteArray req = class_sensorCmd::frame(0x62, 0x71);
+    worker->sendCommand(0, 0x62, req, 11);
+    QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, 5000));
+    QCOMPARE(worker->answers.size(), 1);
+    QVERIFY(!worker->answers.first().ok);
+    QCOMPARE(worker->answers.first().req, req);
+    QCOMPARE(peer->requests(second).size() - before, 3);
+}
+
+void TestWorkerSerial::linkEndsInsideAWait_data()
+{
+    QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<bool>("commandPending");
+    QTest::newRow("hang-up while polling") << true << false;
+    QTest::newRow("disconnect while polling") << false << false;
+    QTest::newRow("disconnect while a command waits") << false << true;
+}
+
+void TestWorkerSerial::linkEndsInsideAWait()
+{
+    // The worker spends its time in the serial waits, so the close reaches it inside one.
+    QFETCH(bool, hangUp);
+    QFETCH(bool, commandPending);
+    bringUp();
+    if (commandPending) {
+        peer->update(first, [](SerialSensorPeer::Sensor& s) { s.answerDelayMs = 80; });
+        worker->sendCommand(0, 0x61, class_sensorCmd::frame(0x61, 0x71), 11);
+        QVERIFY(QTest::qWaitFor([&] { return peer->requests(first).size() > 4; }, 3000));
+    }
+    if (hangUp)
+        peer->hangUp();
+    else
+        worker->disconnectLink();
+    QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1; }, 5000));
+    QCOMPARE(worker->disconnected.size(), 2);
+    // Every sensor is reported gone before the link itself.
+    QCOMPARE(worker->events.last(), QString("disconnected"));
+    QVERIFY(worker->events.contains("gone 0/0x61"));
+    QVERIFY(worker->events.contains("gone 0/0x62"));
+    // The tick stopped: nothing more is reported.
+    const int frames = worker->frames.size();
+    QTest::qWait(100);
+    QCOMPARE(worker->frames.size(), frames);
+    if (commandPending) {
+        // The command outlives the link, not its sensor: after the reopen it ends as an error.
+        QVERIFY(worker->answers.isEmpty());
+        QVERIFY(worker->connectWhenListed(pty->slavePath()));
+        QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, 3000));
+        QVERIFY(!worker->answers.first().ok);
+    }
+}
+
+void TestWorkerSerial::portListFollowsChangesAfterAClose()
+{
+    worker->start();
+    QVERIFY(worker->connectWhenListed(pty->slavePath()));
+    QTest::qWait(700);  // the rescan due after the open finds the port open and ends
+    worker->disconnectLink();
+    QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1; }, 3000));
+    // A port that appears after the close must reach the list by the next rescan.
+    const QString added = pty->slavePath() + "-added";
+    class_uart::setExtraPortNames({pty->slavePath(), added});
+    QVERIFY(QTest::qWaitFor([&] { return !worker->lists.isEmpty() && worker->lists.last().contains(added); }, 3000));
+}
+
+TACTILE_TEST_MAIN(TestWorkerSerial)
+#include "tst_workerSerial.moc"

@@ -1,0 +1,464 @@
+// The panel's view choice, value rows, frame path, frame rate label and CSV log.
+
+#include "tst_panelFixture.h"
+#include "ui_dataForm.h"
+#include "ui_fingerForm.h"
+
+#include "catalogueFrames.h"
+#include "dataForm.h"
+#include "hooks.h"
+#include "testMain.h"
+#include "warningRecorder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using namespace panelTest;
+
+namespace {
+QStringList rowNames(const fingerForm& p)
+{
+    QStringList names;
+    for (const dataForm* row : p.dataFormList)
+        names << row->ui->lbIdx->text();
+    return names;
+}
+
+QStringList names(const QString& prefix, int count)
+{
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        out << prefix + QString::number(i);
+    return out;
+}
+
+QStringList csvFiles(const fingerForm& p)
+{
+    return QDir(p.saveDir).entryList({"*.csv"}, QDir::Files, QDir::Name);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void feed(fingerForm& p, const QByteArray& frame)
+{
+    p.sl_updateData(p.infIdx, p.addr, catalogueFrames::toPack(frame));
+}
+
+QByteArray frame31(uint8_t seq, uint32_t first)
+{
+    sim::FrameValues v;
+    v.channels = {first, 22, 33, 44};
+    v.points = {{1.5f, 0.5f, 90}};
+    v.status = 7;
+    return catalogueFrames::frameFor(31, v, seq);
+}
+
+QByteArray corrupted(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame[frame.size() - 1] + 1);
+    return frame;
+}
+
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+}  // namespace
+
+class tst_panelData : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        registerViews();
+        qRegisterMetaType<uint8_t>("uint8_t");
+    }
+    void init()
+    {
+        WarningRecorder::clear();
+        QDir(hooks::programDir() + "/data").removeRecursively();
+    }
+
+    void dataFolderBesideTheProgram();
+    void viewChoice_data();
+    void viewChoice();
+    void rowsFollowTheRecord_data();
+    void rowsFollowTheRecord();
+    void reconnectRebuildsOnce();
+    void touchColouring();
+    void negativeChannelStaysBlack();
+    void framePath();
+    void frameRateLabel();
+    void resetForgetsTheView();
+    void csvHeaderAndRows();
+    void csvWithProximityColumns();
+    void csvOffCreatesNothing();
+    void csvNewFileAfterSwitchingOn();
+    void csvUnopenableFileWarns();
+    void csvKeepsRowsWhenPanelGoes();
+    void csvTwoPanelsTwoFiles();
+    void framePathSustains5000PerSecond();
+};
+
+void tst_panelData::dataFolderBesideTheProgram()
+{
+    fingerForm p(0, 0x60);
+    QCOMPARE(p.saveDir, hooks::programDir() + "/data");
+    QVERIFY(QDir(p.saveDir).exists());
+    QCOMPARE(p.ui->tabWidget->count(), 3);
+    QCOMPARE(p.ui->tabWidget->currentIndex(), 0);
+    QVERIFY(p.testAttribute(Qt::WA_DeleteOnClose));
+}
+
+void tst_panelData::viewChoice_data()
+{
+    QTest::addColumn<uint8_t>("prg");
+    QTest::addColumn<int>("packLen");
+    QTest::addColumn<int>("viewClass");   // 0: no view
+    QTest::addColumn<int>("recordType");  // the record the view decodes with; 0: none
+    QTest::newRow("20 itself") << uint8_t(20) << 0 << 20 << 20;
+    QTest::newRow("60 by view 20, own record") << uint8_t(60) << 0 << 20 << 60;
+    QTest::newRow("64 by view 50, own record") << uint8_t(64) << 0 << 50 << 64;
+    QTest::newRow("113 by view 19, own record") << uint8_t(113) << 0 << 19 << 113;
+    QTest::newRow("104 by view 54, its record") << uint8_t(104) << 0 << 54 << 54;
+    QTest::newRow("103 by view 102, no record") << uint8_t(103) << 0 << 102 << 0;
+    QTest::newRow("255 with 62 bytes is type 2") << uint8_t(255) << 62 << 2 << 2;
+    QTest::newRow("255 with 36 bytes is type 28") << uint8_t(255) << 36 << 28 << 28;
+    QTest::newRow("255 with 40 bytes") << uint8_t(255) << 40 << 0 << 0;
+    QTest::newRow("1 has no view") << uint8_t(1) << 0 << 0 << 0;
+    QTest::newRow("200 has no view") << uint8_t(200) << 0 << 0 << 0;
+}
+
+void tst_panelData::viewChoice()
+{
+    QFETCH(uint8_t, prg);
+    QFETCH(int, packLen);
+    QFETCH(int, viewClass);
+    QFETCH(int, recordType);
+    fingerForm p(0, 0x60);
+    p.sl_connectedFinger(0, 0x60, sensor(prg, 0, 0x60, packLen));
+    auto* view = dynamic_cast<RecordingView*>(p.ff);
+    QCOMPARE(view ? int(view->classNumber) : 0, viewClass);
+    QCOMPARE(p.ff && p.ff->fingerParam ? int(p.ff->fingerParam->prg) : 0, recordType);
+    if (recordType == 0)
+        QCOMPARE(p.dataFormList.size(), 0);
+    if (recordType == 60) {
+        // A type-60 sensor's own 39-byte frames decode and fill its rows.
+        QSignalSpy sent(&p, &fingerForm::si_sendDataStrList);
+        feed(p, catalogueFrames::sampleFrame(60));
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(p.dataFormList.size(), 12);
+        QCOMPARE(p.ff->dataList.size(), 12);
+    }
+}
+
+void tst_panelData::rowsFollowTheRecord_data()
+{
+    QTest::addColumn<uint8_t>("prg");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<int>("thresholdRows");
+    QTest::newRow("type 17") << uint8_t(17)
+                             << names("通道", 16) + QStringList{"法向力0", "切向力0", "方向0", "法向力1", "切向力1", "方向1",
+                                                               "自电容接近0", "自电容接近1", "互电容接近0", "状态"}
+                             << 16;
+    QTest::newRow("type 31") << uint8_t(31)
+                             << names("通道", 4) + QStringList{"法向力0", "切向力0", "方向0", "状态"} << 4;
+    QTest::newRow("type 2, no status") << uint8_t(2)
+                                       << names("通道", 8) + QStringList{"法向力0", "切向力0", "方向0", "自电容接近0"} << 8;
+    QTest::newRow("no record") << uint8_t(103) << QStringList() << 0;
+}
+
+void tst_panelData::rowsFollowTheRecord()
+{
+    QFETCH(uint8_t, prg);
+    QFETCH(QStringList, rows);
+    QFETCH(int, thresholdRows);
+    auto p = panelFor(prg);
+    QCOMPARE(rowNames(*p), rows);
+    for (int i = 0; i < p->dataFormList.size(); ++i)
+        QCOMPARE(int(p->dataFormList[i]->idx), i);
+    QTableWidget* t = p->ui->tbwThreshold;
+    QCOMPARE(t->rowCount(), thresholdRows);
+    if (thresholdRows > 0) {
+        QCOMPARE(t->columnCount(), 1);
+        QCOMPARE(t->verticalHeaderItem(thresholdRows - 1)->text(), "通道" + QString::number(thresholdRows - 1));
+    }
+    if (p->ff && p->ff->fingerParam) {
+        feed(*p, catalogueFrames::sampleFrame(prg));
+        QCOMPARE(p->dataFormList.size(), p->ff->dataList.size());
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(p->dataFormList[i]->ui->lbData->text(), p->ff->dataList[i]);
+    }
+}
+
+void tst_panelData::reconnectRebuildsOnce()
+{
+    auto p = panelFor(17);
+    p->sl_connectedFinger(0, 0x60, sensor(17));
+    int views = 0;
+    for (QWidget* w : p->findChildren<QWidget*>())
+        views += dynamic_cast<RecordingView*>(w) != nullptr;
+    QCOMPARE(views, 1);
+    QCOMPARE(p->dataFormList.size(), 26);
+    QCOMPARE(p->findChildren<dataForm*>().size(), 26);
+    // Another bus or address is not this panel's.
+    p->sl_connectedFinger(1, 0x60, sensor(31, 1));
+    p->sl_connectedFinger(0, 0x61, sensor(31, 0, 0x61));
+    QCOMPARE(p->dataFormList.size(), 26);
+}
+
+void tst_panelData::touchColouring()
+{
+    auto p = panelFor(17);
+    const finger_param_ts* r = findFingerParam(17);
+    sim::FrameValues v = catalogueFrames::sampleValues(*r);
+    v.channels[0] = 12345;
+    v.channels[1] = 12344;
+    feed(*p, catalogueFrames::frameFor(17, v));
+    QLabel* ch0 = p->dataFormList[0]->ui->lbData;
+    QLabel* ch1 = p->dataFormList[1]->ui->lbData;
+    QCOMPARE(ch0->text(), QString("12345"));
+    QCOMPARE(ch0->styleSheet(), QString("color: rgb(255, 0, 0);"));
+    QCOMPARE(ch1->styleSheet(), QString("color: rgb(0, 0, 0);"));
+    // Force, proximity and status rows keep their style.
+    for (int i = 16; i < 26; ++i)
+        QCOMPARE(p->dataFormList[i]->ui->lbData->styleSheet(), QString());
+    // The colour follows the touch bit from frame to frame.
+    v.channels[0] = 12344;
+    v.channels[1] = 1;
+    feed(*p, catalogueFrames::frameFor(17, v, 2));
+    QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
+    QCOMPARE(ch1->styleSheet(), QString("color: rgb(255, 0, 0);"));
+    QCOMPARE(ch1->text(), QString("1"));
+}
+
+void tst_panelData::negativeChannelStaysBlack()
+{
+    auto p = panelFor(2);  // 4-byte channel values read as signed
+    const finger_param_ts* r = findFingerParam(2);
+    sim::FrameValues v = catalogueFrames::sampleValues(*r);
+    v.channels[0] = 0x80000001u;
+    feed(*p, catalogueFrames::frameFor(2, v));
+    QLabel* ch0 = p->dataFormList[0]->ui->lbData;
+    QCOMPARE(ch0->text(), QString("-2147483647"));
+    QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
+}
+
+void tst_panelData::framePath()
+{
+    auto p = panelFor(31);
+    QSignalSpy sent(p.get(), &fingerForm::si_sendDataStrList);
+    feed(*p, frame31(5, 11));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent[0][0].value<uint8_t>(), uint8_t(0));
+    QCOMPARE(sent[0][1].value<uint8_t>(), uint8_t(0x60));
+    const QVector<QString> expected{"11", "22", "33", "44", "1.50", "0.50", "90", "7"};
+    QCOMPARE(sent[0][2].value<QVector<QString>>(), expected);
+    // Rejected frames and frames of other sensors change nothing and send nothing.
+    feed(*p, corrupted(frame31(6, 99)));
+    feed(*p, frame31(6, 99).left(20));
+    p->sl_updateData(1, 0x60, catalogueFrames::toPack(frame31(7, 98)));
+    p->sl_updateData(0, 0x61, catalogueFrames::toPack(frame31(7, 98)));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("11"));
+    QCOMPARE(p->ff->seq, uint8_t(5));
+}
+
+void tst_panelData::frameRateLabel()
+{
+    auto p = panelFor(31);
+    p->sl_setHz(0, 0x60, 100, 98);
+    QCOMPARE(p->ui->lbHz->text(), QString("98/100"));
+    p->sl_setHz(1, 0x60, 5, 5);
+    p->sl_setHz(0, 0x61, 5, 5);
+    QCOMPARE(p->ui->lbHz->text(), QString("98/100"));
+}
+
+void tst_panelData::resetForgetsTheView()
+{
+    auto p = panelFor(31);
+    p->ui->lbVersion->setText("1.2.3");
+    p->ui->spbPressReleaseThresholdScale->setValue(9);
+    p->ui->rbtnModeHighBd->setChecked(true);
+    QPointer<QWidget> view = p->ff->widget;
+    p->sl_reset(0, 0x60);
+    QVERIFY(!p->ff);
+    QVERIFY(!view);
+    QCOMPARE(p->dataFormList.size(), 0);
+    QCOMPARE(p->ui->tbwThreshold->rowCount(), 0);
+    QCOMPARE(p->ui->lbVersion->text(), QString());
+    QCOMPARE(p->ui->spbPressReleaseThresholdScale->value(), 1);
+    QVERIFY(p->ui->rbtnModeNor->isChecked());
+    QSignalSpy sent(p.get(), &fingerForm::si_sendDataStrList);
+    feed(*p, frame31(1, 11));
+    QCOMPARE(sent.size(), 0);
+}
+
+void tst_panelData::csvHeaderAndRows()
+{
+    auto p = panelFor(31);
+    feed(*p, frame31(1, 11));  // logging off: nothing written
+    p->ui->chkbtnSave->setChecked(true);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    feed(*p, frame31(2, 11));
+    feed(*p, corrupted(frame31(3, 12)));  // rejected: not logged
+    feed(*p, frame31(4, 13));
+    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    const QString path = p->savePath();
+    QVERIFY(path.startsWith(p->saveDir + "/"));
+    p->ui->chkbtnSave->setChecked(false);  // ends the file and writes what is buffered
+    QCOMPARE(p->savePath(), QString());
+
+    const QByteArray content = readAll(path);
+    QVERIFY(content.startsWith(QString("时间,序号").toUtf8()));  // UTF-8, no byte-order mark
+    const QList<QByteArray> lines = content.split('\n');
+    QCOMPARE(lines.size(), 4);  // header, two rows, the empty rest after the last line end
+    QCOMPARE(QString::fromUtf8(lines[0]), QString("时间,序号,通道0,通道1,通道2,通道3,三维力0_法向力,三维力0_切向力,三维力0_方向,状态7"));
+    QCOMPARE(lines[3], QByteArray());
+    const QStringList rows{",2,11,22,33,44,1.50,0.50,90,7", ",4,13,22,33,44,1.50,0.50,90,7"};
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray line = lines[1 + i];
+        const int comma = line.indexOf(',');
+        const qint64 ms = line.left(comma).toLongLong();
+        QVERIFY(ms >= before && ms <= after);
+        QCOMPARE(QString::fromUtf8(line.mid(comma)), rows[i]);
+        QCOMPARE(line.count(',') + 1, lines[0].count(',') + 1);  // a title over every column
+    }
+}
+
+void tst_panelData::csvWithProximityColumns()
+{
+    auto p = panelFor(17);
+    p->ui->chkbtnSave->setChecked(true);
+    feed(*p, catalogueFrames::sampleFrame(17));
+    const QString path = p->savePath();
+    p->ui->chkbtnSave->setChecked(false);
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    const QString header = QString::fromUtf8(lines[0]);
+    QVERIFY(header.startsWith("时间,序号,通道0,"));
+    QVERIFY(header.endsWith(",通道15,三维力0_法向力,三维力0_切向力,三维力0_方向,三维力1_法向力,三维力1_切向力,三维力1_方向,"
+                            "自电容接近0,自电容接近1,互电容接近0,状态5"));
+    QCOMPARE(lines[1].count(',') + 1, 28);  // time, sequence, 16 + 6 + 2 + 1 + 1 values
+    QCOMPARE(lines[0].count(','), lines[1].count(','));
+}
+
+void tst_panelData::csvOffCreatesNothing()
+{
+    auto p = panelFor(31);
+    for (int i = 0; i < 5; ++i)
+        feed(*p, frame31(uint8_t(i), 11));
+    QCOMPARE(csvFiles(*p), QStringList());
+    QCOMPARE(p->savePath(), QString());
+}
+
+void tst_panelData::csvNewFileAfterSwitchingOn()
+{
+    auto p = panelFor(31, 1, 0x2B);
+    p->ui->chkbtnSave->setChecked(true);
+    feed(*p, frame31(1, 11));
+    QCOMPARE(csvFiles(*p).size(), 1);
+    QVERIFY(QRegularExpression("^\\d{8}_\\d{6}_\\d{3}__2__0x2B\\.csv$").match(csvFiles(*p).first()).hasMatch());
+    p->ui->chkbtnSave->setChecked(false);
+    QTest::qWait(5);
+    p->ui->chkbtnSave->setChecked(true);
+    feed(*p, frame31(2, 11));
+    p->ui->chkbtnSave->setChecked(false);
+    const QStringList files = csvFiles(*p);
+    QCOMPARE(files.size(), 2);
+    for (const QString& f : files) {
+        const QList<QByteArray> lines = readAll(p->saveDir + "/" + f).split('\n');
+        QCOMPARE(lines.size(), 3);  // each its own header and row
+        QVERIFY(lines[0].startsWith(QString("时间").toUtf8()));
+    }
+}
+
+void tst_panelData::csvUnopenableFileWarns()
+{
+    auto p = panelFor(31);
+    // Where the data folder should be stands a file: no log can be created.
+    QDir(p->saveDir).removeRecursively();
+    {
+        QFile blocker(p->saveDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    p->ui->chkbtnSave->setChecked(true);
+    feed(*p, frame31(1, 11));
+    QCOMPARE(WarningRecorder::warnings().size(), 1);
+    QCOMPARE(WarningRecorder::warnings().first().first, QString("保存失败"));
+    QVERIFY(WarningRecorder::warnings().first().second.startsWith("文件打开失败:"));
+    QVERIFY(!p->ui->chkbtnSave->isChecked());
+    // Logging stays off: later frames try nothing and warn no more.
+    feed(*p, frame31(2, 11));
+    QCOMPARE(WarningRecorder::warnings().size(), 1);
+    QFile::remove(p->saveDir);
+}
+
+void tst_panelData::csvKeepsRowsWhenPanelGoes()
+{
+    QString path;
+    {
+        auto p = panelFor(31);
+        p->ui->chkbtnSave->setChecked(true);
+        for (int i = 0; i < 300; ++i)
+            feed(*p, frame31(uint8_t(i), uint32_t(1000 + i)));
+        path = p->savePath();
+    }
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), 302);
+    QVERIFY(lines[300].contains(",1299,"));
+}
+
+void tst_panelData::csvTwoPanelsTwoFiles()
+{
+    auto a = panelFor(31, 0, 0x21);
+    auto b = panelFor(31, 0, 0x22);
+    a->ui->chkbtnSave->setChecked(true);
+    b->ui->chkbtnSave->setChecked(true);
+    feed(*a, frame31(1, 11));
+    feed(*b, frame31(1, 12));
+    QVERIFY(a->savePath() != b->savePath());
+    QVERIFY(a->savePath().endsWith("__1__0x21.csv"));
+    QVERIFY(b->savePath().endsWith("__1__0x22.csv"));
+}
+
+void tst_panelData::framePathSustains5000PerSecond()
+{
+    // Type 43: 63 values per frame, logging on.
+    auto p = panelFor(43);
+    QCOMPARE(p->dataFormList.size(), 63);
+    QVector<QVector<uint8_t>> packs;
+    for (uint32_t salt = 0; salt < 64; ++salt)
+        packs.append(catalogueFrames::toPack(catalogueFrames::sampleFrame(43, salt, uint8_t(salt))));
+    p->ui->chkbtnSave->setChecked(true);
+    constexpr int kFrames = 5000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kFrames; ++i)
+        p->sl_updateData(0, 0x60, packs[i % packs.size()]);
+    const qint64 ms = clock.elapsed();
+    const QString path = p->savePath();
+    p->ui->chkbtnSave->setChecked(false);
+    qInfo("%d frames of 63 values with logging: %lld ms", kFrames, ms);
+    QCOMPARE(readAll(path).count('\n'), kFrames + 1);
+    if (!kSanitized)
+        QVERIFY2(ms < 1000, "the frame path is slower than 5000 frames a second");
+}
+
+TACTILE_TEST_MAIN(tst_panelData)
+#include "tst_panelData.moc"

@@ -1,0 +1,389 @@
+// The sensor view with a real bus worker on the simulated bus: sensors in the tree and in
+// sub-windows, sensors that fall silent, disconnecting, unplugging, and the panel windows.
+
+#include "fingerForm.h"
+#include "orvalisForm.h"
+#include "simBus.h"
+#include "testMain.h"
+#include "ui_orvalisForm.h"
+#include "waveformStream.h"
+#include "workerHarness.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kFoundMs = 10000;
+// Age-out after 3000 ms without a new frame, plus a poll and the queue to the view.
+constexpr int kAgeOutMs = 8000;
+
+struct Shown {
+    int channel;
+    uint8_t addr;
+    QString serial;
+    QString label() const { return QString::asprintf("%d/0x%02X/", channel, addr) + serial; }
+    QString window() const { return QString::asprintf("%d-0x%02X", channel, addr); }
+};
+
+}  // namespace
+
+class TestSensorView : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void connectShowsEverySensor();
+    void silentSensorGoesAlone();
+    void lostSensorWithClosedWindowTakesOnlyItsOwn();
+    void disconnectRemovesEverything();
+    void unpluggedBridgeRemovesEverything();
+    void stopRemovesEverything();
+    void closedPanelReturnsOnTreeClick();
+    void multiWindowModeTilesFullHeight();
+    void emptyDeviceListSendsNothing();
+    void activePanelStreamsLiveFrames();
+
+private:
+    int addSensor(const Shown& s, uint8_t prg = 20);
+    void startAndConnect();
+    void waitShown(const QVector<Shown>& sensors);
+    QStringList treeLabels(int channel) const;
+    QStringList windowNames() const;
+    QMdiSubWindow* window(const Shown& s) const;
+    QTreeWidgetItem* item(const Shown& s) const;
+    void verifyNothingShown();
+
+    std::unique_ptr<orvalisForm> view;
+    int bridge = -1;
+};
+
+void TestSensorView::init()
+{
+    WarningRecorder::clear();
+    bridge = workerWorld::freshBridge();
+    view = std::make_unique<orvalisForm>();
+    view->resize(900, 500);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+}
+
+void TestSensorView::cleanup()
+{
+    view.reset();
+    sim::reset();
+    QVERIFY(WarningRecorder::warnings().isEmpty());
+    QCOMPARE(WarningRecorder::restarts(), 0);
+}
+
+int TestSensorView::addSensor(const Shown& s, uint8_t prg)
+{
+    return workerWorld::addSensor(bridge, s.channel, s.addr, prg, 0x03, 5, s.serial);
+}
+
+void TestSensorView::startAndConnect()
+{
+    view->start();
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    QCOMPARE(view->ui->cbbCh341List->currentText(), QString::number(workerWorld::kBridgeId));
+    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->pbtnCh341Connect->text(), QString("断开"), 5000);
+}
+
+void TestSensorView::waitShown(const QVector<Shown>& sensors)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(windowNames().size(), sensors.size(), kFoundMs);
+    for (const Shown& s : sensors) {
+        QVERIFY2(treeLabels(s.channel).contains(s.label()), qPrintable(s.label()));
+        QVERIFY2(window(s), qPrintable(s.window()));
+    }
+}
+
+QStringList TestSensorView::treeLabels(int channel) const
+{
+    QStringList labels;
+    QTreeWidgetItem* top = view->tree->topLevelItem(channel);
+    for (int i = 0; top && i < top->childCount(); ++i)
+        labels << top->child(i)->text(0);
+    return labels;
+}
+
+QStringList TestSensorView::windowNames() const
+{
+    QStringList names;
+    for (QMdiSubWindow* sub : view->mdiArea->subWindowList(QMdiArea::CreationOrder))
+        names << sub->objectName();
+    return names;
+}
+
+QMdiSubWindow* TestSensorView::window(const Shown& s) const
+{
+    for (QMdiSubWindow* sub : view->mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->objectName() == s.window())
+            return sub;
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem* TestSensorView::item(const Shown& s) const
+{
+    QTreeWidgetItem* top = view->tree->topLevelItem(s.channel);
+    for (int i = 0; top && i < top->childCount(); ++i) {
+        if (top->child(i)->text(0) == s.label())
+            return top->child(i);
+    }
+    return nullptr;
+}
+
+void TestSensorView::verifyNothingShown()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(windowNames().isEmpty(), 5000);
+    for (int ch = 0; ch < orvalisForm::kChannelCount; ++ch)
+        QVERIFY(treeLabels(ch).isEmpty());
+    QVERIFY(view->sensorList.isEmpty());
+    QTRY_VERIFY(view->findChildren<fingerForm*>().isEmpty());
+    QCOMPARE(view->tree->topLevelItemCount(), orvalisForm::kChannelCount);
+}
+
+void TestSensorView::connectShowsEverySensor()
+{
+    // One address on two channels, and the example of channel 2 at 0x61.
+    const QVector<Shown> sensors = {
+        {2, 0x61, "VX-000000000"}, {0, 0x61, "VX-A"}, {5, 0x6A, "VX-B"}};
+    QVector<int> handles;
+    for (const Shown& s : sensors)
+        handles << addSensor(s);
+
+    QCOMPARE(view->tree->topLevelItemCount(), 6);
+    for (int n = 1; n <= 6; ++n)
+        QCOMPARE(view->tree->topLevelItem(n - 1)->text(0), QString("接口%1").arg(n));
+
+    startAndConnect();
+    waitShown(sensors);
+    QCOMPARE(treeLabels(2), QStringList{"2/0x61/VX-000000000"});
+    QMdiSubWindow* sub = window(sensors[0]);
+    QCOMPARE(sub->windowTitle(), QString("2/0x61/VX-000000000"));
+    QVERIFY(!(sub->windowFlags() & Qt::WindowCloseButtonHint));
+    auto* panel = qobject_cast<fingerForm*>(sub->widget());
+    QVERIFY(panel);
+    QCOMPARE(panel->objectName(), QString("2-0x61"));
+    QCOMPARE(int(panel->infIdx), 2);
+    QCOMPARE(int(panel->addr), 0x61);
+
+    // The records stay parallel to the sub-windows in creation order.
+    const QList<QMdiSubWindow*> subs = view->mdiArea->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(view->sensorList.size(), subs.size());
+    for (int k = 0; k < subs.size(); ++k)
+        QCOMPARE(orvalisForm::windowName(view->sensorList[k].infIdx, view->sensorList[k].addr),
+                 subs[k]->objectName());
+
+    // Each panel is wired both ways: its reads reach its own sensor, and its frames come back.
+    QSignalSpy frames(panel, &fingerForm::si_sendDataStrList);
+    QVERIFY(frames.wait(3000));
+    const int discoveryRequests = 4;
+    for (int h : handles)
+        QTRY_VERIFY(sim::sensorState(h).requests.size() > discoveryRequests);
+}
+
+void TestSensorView::silentSensorGoesAlone()
+{
+    const Shown quiet{0, 0x61, "VX-A"};
+    const Shown twin{1, 0x61, "VX-B"};
+    const Shown other{3, 0x65, "VX-C"};
+    const int quietHandle = addSensor(quiet);
+    addSensor(twin);
+    addSensor(other);
+    startAndConnect();
+    waitShown({quiet, twin, other});
+    QPointer<fingerForm> twinPanel = qobject_cast<fingerForm*>(window(twin)->widget());
+
+    sim::SensorFaults f;
+    f.silent = true;
+    sim::setSensorFaults(quietHandle, f);
+    QTRY_VERIFY_WITH_TIMEOUT(!window(quiet), kAgeOutMs);
+    QVERIFY(!item(quiet));
+    QCOMPARE(windowNames(), (QStringList{twin.window(), other.window()}));
+    QCOMPARE(view->sensorList.size(), 2);
+    QVERIFY(twinPanel);
+    // The others keep answering and stay.
+    QTest::qWait(1000);
+    QCOMPARE(windowNames(), (QStringList{twin.window(), other.window()}));
+    QVERIFY(item(twin) && item(other));
+}
+
+void TestSensorView::lostSensorWithClosedWindowTakesOnlyItsOwn()
+{
+    const Shown closed{0, 0x61, "VX-A"};
+    const Shown live{1, 0x62, "VX-B"};
+    const int closedHandle = addSensor(closed);
+    addSensor(live);
+    startAndConnect();
+    waitShown({closed, live});
+
+    // The user closes one panel; the other sensor's window is the active one.
+    QPointer<QMdiSubWindow> closedSub = window(closed);
+    QPointer<fingerForm> closedPanel = qobject_cast<fingerForm*>(closedSub->widget());
+    closedSub->close();
+    QTRY_VERIFY(!closedPanel);
+    QVERIFY(closedSub->isHidden());
+    QPointer<QMdiSubWindow> liveSub = window(live);
+    view->mdiArea->setActiveSubWindow(liveSub);
+    QPointer<fingerForm> livePanel = qobject_cast<fingerForm*>(liveSub->widget());
+
+    sim::SensorFaults f;
+    f.silent = true;
+    sim::setSensorFaults(closedHandle, f);
+    QTRY_VERIFY_WITH_TIMEOUT(!closedSub, kAgeOutMs);
+    QVERIFY(!item(closed));
+    QVERIFY(liveSub && livePanel);
+    QVERIFY(!liveSub->isHidden());
+    QCOMPARE(liveSub->widget(), livePanel.data());
+    QCOMPARE(windowNames(), QStringList{live.window()});
+    QCOMPARE(view->sensorList.size(), 1);
+    QCOMPARE(int(view->sensorList[0].addr), 0x62);
+}
+
+void TestSensorView::disconnectRemovesEverything()
+{
+    addSensor({0, 0x61, "VX-A"});
+    addSensor({4, 0x63, "VX-B"});
+    startAndConnect();
+    waitShown({{0, 0x61, "VX-A"}, {4, 0x63, "VX-B"}});
+
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    QTRY_COMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+    verifyNothingShown();
+    QVERIFY(!sim::isDeviceOpen(bridge));
+}
+
+void TestSensorView::unpluggedBridgeRemovesEverything()
+{
+    addSensor({0, 0x61, "VX-A"});
+    addSensor({2, 0x61, "VX-B"});
+    startAndConnect();
+    waitShown({{0, 0x61, "VX-A"}, {2, 0x61, "VX-B"}});
+
+    QVERIFY(sim::unplug(bridge));
+    sim::waitForNotifications();
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->pbtnCh341Connect->text(), QString("连接"), 5000);
+    verifyNothingShown();
+}
+
+void TestSensorView::stopRemovesEverything()
+{
+    addSensor({1, 0x61, "VX-A"});
+    startAndConnect();
+    waitShown({{1, 0x61, "VX-A"}});
+
+    view->stop();
+    QVERIFY(!view->workerThread->isRunning());
+    QVERIFY(!view->worker);
+    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+    verifyNothingShown();
+}
+
+void TestSensorView::closedPanelReturnsOnTreeClick()
+{
+    const Shown a{0, 0x61, "VX-A"};
+    const Shown b{3, 0x64, "VX-B"};
+    addSensor(a);
+    addSensor(b);
+    startAndConnect();
+    waitShown({a, b});
+
+    QMdiSubWindow* sub = window(a);
+    QPointer<fingerForm> oldPanel = qobject_cast<fingerForm*>(sub->widget());
+    sub->close();
+    QTRY_VERIFY(!oldPanel);
+    QVERIFY(sub->isHidden());
+
+    emit view->tree->itemClicked(item(a), 0);
+    QVERIFY(!sub->isHidden());
+    auto* panel = qobject_cast<fingerForm*>(sub->widget());
+    QVERIFY(panel);
+    QCOMPARE(panel->objectName(), a.window());
+    QCOMPARE(view->mdiArea->activeSubWindow(), sub);
+    // The fresh panel is wired to the running worker.
+    QSignalSpy frames(panel, &fingerForm::si_sendDataStrList);
+    QVERIFY(frames.wait(3000));
+
+    // A visible sensor's item activates its window; a channel item does nothing.
+    emit view->tree->itemClicked(item(b), 0);
+    QCOMPARE(view->mdiArea->activeSubWindow(), window(b));
+    emit view->tree->itemClicked(view->tree->topLevelItem(0), 0);
+    QCOMPARE(view->mdiArea->activeSubWindow(), window(b));
+    QCOMPARE(windowNames().size(), 2);
+}
+
+void TestSensorView::multiWindowModeTilesFullHeight()
+{
+    addSensor({0, 0x61, "VX-A"});
+    addSensor({1, 0x61, "VX-B"});
+    startAndConnect();
+    waitShown({{0, 0x61, "VX-A"}, {1, 0x61, "VX-B"}});
+    QCOMPARE(view->mdiArea->viewMode(), QMdiArea::TabbedView);
+
+    QTest::mouseClick(view->ui->chkbtnMdiMode, Qt::LeftButton);
+    QCOMPARE(view->mdiArea->viewMode(), QMdiArea::SubWindowView);
+    for (QMdiSubWindow* sub : view->mdiArea->subWindowList())
+        QCOMPARE(sub->height(), view->mdiArea->height());
+
+    QTest::mouseClick(view->ui->chkbtnMdiMode, Qt::LeftButton);
+    QCOMPARE(view->mdiArea->viewMode(), QMdiArea::TabbedView);
+}
+
+void TestSensorView::emptyDeviceListSendsNothing()
+{
+    sim::reset();  // no bridge at all
+    view->start();
+    QTest::qWait(300);
+    QCOMPARE(view->ui->cbbCh341List->count(), 0);
+    QSignalSpy asks(view.get(), &orvalisForm::si_connectCh341);
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    QCOMPARE(asks.count(), 0);
+    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+}
+
+void TestSensorView::activePanelStreamsLiveFrames()
+{
+    const Shown a{0, 0x61, "VX-A"};
+    const Shown b{1, 0x62, "VX-B"};
+    addSensor(a, 20);
+    addSensor(b, 43);
+    startAndConnect();
+    waitShown({a, b});
+    view->mdiArea->setActiveSubWindow(window(b));
+    auto* panel = qobject_cast<fingerForm*>(window(b)->widget());
+    QTRY_VERIFY(panel->ff);
+    QSignalSpy decoded(panel, &fingerForm::si_sendDataStrList);
+    QVERIFY(decoded.wait(3000));
+
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    view->ui->leServiceAddr->setText("127.0.0.1");
+    view->ui->spbServicePort->setValue(server.serverPort());
+    QTest::mouseClick(view->ui->pbtnServiceConnect, Qt::LeftButton);
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+
+    // Every frame of either sensor sends one line of the active panel's values.
+    QByteArray got;
+    QTRY_VERIFY((got += peer->readAll()).count("\r\n") >= 5);
+    const int fields = waveformStream::fields(*panel->ff).size();
+    QVERIFY(fields > 0);
+    const QList<QByteArray> lines = got.split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        QVERIFY(lines[i].endsWith('\r'));
+        QCOMPARE(lines[i].count(',') + 1, fields);
+    }
+}
+
+TACTILE_TEST_MAIN(TestSensorView)
+#include "tst_sensorView.moc"

@@ -1,0 +1,243 @@
+#include "serialSensorPeer.h"
+
+#include "catalogueFrames.h"
+#include "class_sensorCmd.h"
+#include "fingerParams.h"
+#include "ptyPair.h"
+#include "simFrame.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint8_t kReqHead0 = 0xAA;
+constexpr uint8_t kReqHead1 = 0x55;
+constexpr int kCodeByte = 3;
+constexpr int kParamByte = 7;
+constexpr int kStdRequestLen = 11;
+constexpr int kFilterRequestLen = 13;
+constexpr uint8_t kFilterCode = 0x59;
+constexpr uint8_t kSnCode = 0xA4;
+constexpr uint8_t kTypeCode = 0xA6;
+constexpr uint8_t kAnswerBit = 0x80;
+constexpr int kSnLenByte = 4;
+constexpr int kSnTextAt = 5;
+constexpr int kSumLen = 2;
+constexpr int kDefaultAnswerLen = 11;
+constexpr int kPollSliceMs = 2;
+constexpr int kWriteGiveUpMs = 2000;
+
+bool sumOk(const QByteArray& frame)
+{
+    const int n = frame.size();
+    if (n < kSumLen + 1)
+        return false;
+    const auto* b = reinterpret_cast<const uint8_t*>(frame.constData());
+    const uint16_t sum = class_sensorCmd::sum16(b, n - kSumLen);
+    return (sum & 0xFF) == b[n - 2] && (sum >> 8) == b[n - 1];
+}
+
+}  // namespace
+
+SerialSensorPeer::SerialSensorPeer(PtyPair& pty) : pty(pty) { clock.start(); }
+
+SerialSensorPeer::~SerialSensorPeer() { stop(); }
+
+int SerialSensorPeer::addSensor(const Sensor& sensor)
+{
+    const finger_param_ts* record = findFingerParam(sensor.prg);
+    if (!record)
+        return -1;
+    std::lock_guard<std::mutex> guard(lock);
+    Entry e;
+    e.config = sensor;
+    e.frameLen = sim::frameLength(catalogueFrames::layoutOf(*record));
+    sensors.append(e);
+    return sensors.size() - 1;
+}
+
+void SerialSensorPeer::update(int sensor, const std::function<void(Sensor&)>& change)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    if (sensor >= 0 && sensor < sensors.size())
+        change(sensors[sensor].config);
+}
+
+void SerialSensorPeer::start()
+{
+    if (running.exchange(true))
+        return;
+    worker = std::thread([this] { run(); });
+}
+
+void SerialSensorPeer::stop()
+{
+    running = false;
+    if (worker.joinable())
+        worker.join();
+}
+
+void SerialSensorPeer::hangUp()
+{
+    stop();
+    pty.hangUp();
+}
+
+QVector<QByteArray> SerialSensorPeer::requests(int sensor) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].requests : QVector<QByteArray>();
+}
+
+int SerialSensorPeer::polls(int sensor) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].polls : 0;
+}
+
+void SerialSensorPeer::run()
+{
+    QByteArray in;
+    char chunk[512];
+    while (running) {
+        pollfd pfd{pty.masterFd(), POLLIN, 0};
+        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
+            continue;
+        if (!(pfd.revents & POLLIN)) {
+            ::usleep(kPollSliceMs * 1000);  // the slave side is closed; wait for it to come back
+            continue;
+        }
+        const ssize_t n = ::read(pty.masterFd(), chunk, sizeof chunk);
+        if (n <= 0)
+            continue;
+        in.append(chunk, int(n));
+        consume(in);
+    }
+}
+
+SerialSensorPeer::Entry* SerialSensorPeer::byAddr(uint8_t addr)
+{
+    for (Entry& e : sensors)
+        if (e.config.addr == addr)
+            return &e;
+    return nullptr;
+}
+
+// Splits what the host wrote into polls and request frames and answers each one.
+void SerialSensorPeer::consume(QByteArray& in)
+{
+    while (in.size() >= 2) {
+        const uint8_t b0 = uint8_t(in[0]);
+        const uint8_t b1 = uint8_t(in[1]);
+        if (b0 == kReqHead0 && b1 == kReqHead1) {
+            if (in.size() <= kCodeByte)
+                return;
+            const int len = uint8_t(in[kCodeByte]) == kFilterCode ? kFilterRequestLen : kStdRequestLen;
+            if (in.size() < len)
+                return;  // the rest of the request is on its way
+            const QByteArray req = in.left(len);
+            in.remove(0, len);
+            if (!sumOk(req))
+                continue;
+            QByteArray answer;
+            uint32_t delayMs = 0;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                Entry* e = byAddr(uint8_t(req[2]));
+                if (!e)
+                    continue;
+                e->requests.append(req);
+                if (e->config.mute || e->config.ignoreRequests)
+                    continue;
+                answer = answerTo(*e, req);
+                delayMs = e->config.answerDelayMs;
+            }
+            if (delayMs)
+                ::usleep(delayMs * 1000);
+            send(answer);
+            continue;
+        }
+        if (b1 == uint8_t(b0 ^ 0xFF)) {
+            in.remove(0, 2);
+            QByteArray frame;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                Entry* e = byAddr(b0);
+                if (!e)
+                    continue;
+                ++e->polls;
+                if (e->config.mute)
+                    continue;
+                frame = frameOf(*e);
+            }
+            send(frame);
+            continue;
+        }
+        in.remove(0, 1);  // noise
+    }
+}
+
+QByteArray SerialSensorPeer::frameOf(Entry& e)
+{
+    const finger_param_ts* record = findFingerParam(e.config.prg);
+    const uint32_t period = std::max<uint32_t>(1, e.config.framePeriodMs);
+    uint8_t seq = uint8_t(uint64_t(clock.elapsed()) / period);
+    if (e.config.frozenSeq) {
+        if (!e.wasFrozen)
+            e.seqWhenFrozen = seq;
+        e.wasFrozen = true;
+        seq = e.seqWhenFrozen;
+    } else {
+        e.wasFrozen = false;
+    }
+    const uint8_t lengthBound = uint8_t(std::min(255, e.frameLen - 10));
+    return sim::buildDataFrame(catalogueFrames::layoutOf(*record), e.config.id, seq,
+                               catalogueFrames::sampleValues(*record, seq), lengthBound);
+}
+
+QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) const
+{
+    const uint8_t code = uint8_t(req[kCodeByte]);
+    const QByteArray text = e.config.serial.toLatin1();
+    int len = class_sensorCmd::getRspLen(code);
+    if (code == kSnCode)
+        len = kSnTextAt + text.size() + kSumLen;
+    if (len == 0)
+        len = kDefaultAnswerLen;
+    QByteArray a(len, '\0');
+    a[0] = char(0x55);
+    a[1] = char(0xAA);
+    a[2] = char(e.config.id);
+    a[kCodeByte] = char(code | kAnswerBit);
+    if (code == kSnCode) {
+        a[kSnLenByte] = char(text.size());
+        a.replace(kSnTextAt, text.size(), text);
+    } else if (code == kTypeCode) {
+        a[kParamByte] = char(e.config.prg);
+    }
+    sim::closeWithSum(a);
+    return a;
+}
+
+void SerialSensorPeer::send(const QByteArray& bytes)
+{
+    const char* p = bytes.constData();
+    int left = bytes.size();
+    QElapsedTimer waited;
+    waited.start();
+    while (left > 0 && running && waited.elapsed() < kWriteGiveUpMs) {
+        const ssize_t n = ::write(pty.masterFd(), p, size_t(left));
+        if (n > 0) {
+            p += n;
+            left -= int(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return;
+        } else {
+            pollfd pfd{pty.masterFd(), POLLOUT, 0};
+            ::poll(&pfd, 1, kPollSliceMs);
+        }
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Simulated serial sensors on the master side of a pseudo-terminal: the code under test opens the
+// slave like a serial port. Several sensors with their own addresses share the one line, as on a
+// serial sensor bus. Each answers the two-byte poll (addr, addr ^ 0xFF) with its latest data frame
+// and a request frame (AA 55, its address in byte 2) with an answer frame.
+//
+//     PtyPair pty;
+//     SerialSensorPeer peer(pty);
+//     SerialSensorPeer::Sensor s; s.addr = 0x61; s.prg = 20;
+//     const int first = peer.addSensor(s);
+//     peer.start();                       // serves the line from its own thread
+//     ...
+//     peer.update(first, [](SerialSensorPeer::Sensor& s) { s.frozenSeq = true; });
+//     peer.hangUp();                      // stops serving and closes the master side
+//
+// Frames come from sim::buildDataFrame with the catalogue's layout of the type; byte 5 holds the
+// frame length - 10, so a length search over a frame finds exactly its end.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QVector>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class PtyPair;
+
+class SerialSensorPeer {
+public:
+    struct Sensor {
+        uint8_t addr = 0x61;
+        uint8_t prg = 20;             // type code; its catalogue record gives the frame layout
+        uint8_t id = 0x03;            // byte 2 of frames and answers
+        QString serial = "VX-000000001";
+        uint32_t framePeriodMs = 10;  // the sequence byte steps once per period
+        bool frozenSeq = false;       // the sequence byte stops where it is
+        bool mute = false;            // polls and requests go unanswered
+        bool ignoreRequests = false;  // polls are answered, requests are not
+        uint32_t answerDelayMs = 0;   // an answer goes out this long after its request
+    };
+
+    explicit SerialSensorPeer(PtyPair& pty);
+    ~SerialSensorPeer();
+    SerialSensorPeer(const SerialSensorPeer&) = delete;
+    SerialSensorPeer& operator=(const SerialSensorPeer&) = delete;
+
+    // Returns the sensor's handle; -1 when its type has no catalogue record.
+    int addSensor(const Sensor& sensor);
+    void update(int sensor, const std::function<void(Sensor&)>& change);
+
+    void start();
+    void stop();
+    // Stops serving, then closes the master side: the slave sees a hang-up.
+    void hangUp();
+
+    // Request frames addressed to the sensor, in order of arrival.
+    QVector<QByteArray> requests(int sensor) const;
+    int polls(int sensor) const;
+
+private:
+    struct Entry {
+        Sensor config;
+        int frameLen = 0;
+        uint8_t seqWhenFrozen = 0;
+        bool wasFrozen = false;
+        QVector<QByteArray> requests;
+        int polls = 0;
+    };
+
+    void run();
+    void consume(QByteArray& in);
+    QByteArray frameOf(Entry& e);
+    QByteArray answerTo(const Entry& e, const QByteArray& req) const;
+    Entry* byAddr(uint8_t addr);
+    void send(const QByteArray& bytes);
+
+    PtyPair& pty;
+    mutable std::mutex lock;
+    QVector<Entry> sensors;
+    QElapsedTimer clock;
+    std::atomic<bool> running{false};
+    std::thread worker;
+};

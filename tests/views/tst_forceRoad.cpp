@@ -1,0 +1,151 @@
+// The whole road of force-vector sensors: simulated sensors on the simulated bus are found by the
+// sensor view, get their panel with the view of their type, and their moving values reach the
+// arrows and bars.
+
+#include "testMain.h"
+
+#include "fingerForm.h"
+#include "forceRules.h"
+#include "orvalisForm.h"
+#include "simBus.h"
+#include "ui_orvalisForm.h"
+#include "workerHarness.h"
+#include "ydds.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <memory>
+
+namespace {
+
+constexpr int kFoundMs = 10000;
+// The simulated press cycle lasts a few seconds; a value moves well within one.
+constexpr int kMovesMs = 8000;
+
+struct Road {
+    int channel;
+    uint8_t addr;
+    uint8_t prg;
+    const char* viewClass;
+    uint8_t red;
+    uint8_t pale;
+    bool exactTexts;  // forces in hundredths: the decoder's two-decimal texts are the values shown
+    QString window() const { return QString::asprintf("%d-0x%02X", channel, addr); }
+};
+
+// One sensor of each kind of force-vector view: a float-point type with the proximity inside its
+// point record, the standard view, an alias, the fifteen-point view and a view of the second group.
+const Road kRoads[] = {
+    {0, 0x61, 19, "fingerForm_19", 139, 140, false}, {1, 0x62, 21, "fingerForm_21", 139, 140, true},
+    {2, 0x63, 61, "fingerForm_21", 139, 140, true},  {3, 0x64, 45, "fingerForm_45", 145, 145, true},
+    {4, 0x65, 67, "fingerForm_67", 139, 140, true},
+};
+
+struct Gauge {
+    QColor colour;
+    uint16_t dir;
+    float ratio;
+    bool operator==(const Gauge& o) const { return colour == o.colour && dir == o.dir && ratio == o.ratio; }
+};
+
+Gauge stateOf(const ydds& g) { return {g.brush.color(), g.dir, g.ratio}; }
+
+// What the first point's gauge must show for the point the panel's decoder read last.
+Gauge expectedFor(const class_finger& ff, const Road& road)
+{
+    const class_finger::ydds_str_ts& point = ff.yddsList.first();
+    forceRules::ArrowParams params;
+    params.red = road.red;
+    params.pale = road.pale;
+    const float normal = point.normal.toFloat();
+    const float tangential = point.tangential.toFloat();
+    const uint16_t direction = uint16_t(point.direction.toUInt());
+    return {forceRules::forceColour(normal, params),
+            forceRules::arrowDirection(normal, tangential, direction, params),
+            forceRules::arrowRatio(tangential)};
+}
+
+}  // namespace
+
+class tst_forceRoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void sensorsReachTheirArrows();
+
+private:
+    fingerForm* panelOf(const Road& road) const;
+
+    std::unique_ptr<orvalisForm> view;
+    int bridge = -1;
+};
+
+void tst_forceRoad::init()
+{
+    WarningRecorder::clear();
+    bridge = workerWorld::freshBridge();
+    view = std::make_unique<orvalisForm>();
+    view->resize(1200, 800);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+}
+
+void tst_forceRoad::cleanup()
+{
+    view.reset();
+    sim::reset();
+    QVERIFY(WarningRecorder::warnings().isEmpty());
+}
+
+fingerForm* tst_forceRoad::panelOf(const Road& road) const
+{
+    for (QMdiSubWindow* sub : view->mdiArea->subWindowList()) {
+        if (sub->objectName() == road.window())
+            return qobject_cast<fingerForm*>(sub->widget());
+    }
+    return nullptr;
+}
+
+void tst_forceRoad::sensorsReachTheirArrows()
+{
+    for (const Road& road : kRoads)
+        QVERIFY(workerWorld::addSensor(bridge, road.channel, road.addr, road.prg) >= 0);
+
+    view->start();
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(view->mdiArea->subWindowList().size(), int(std::size(kRoads)), kFoundMs);
+
+    for (const Road& road : kRoads) {
+        const QString where = road.window();
+        fingerForm* panel = panelOf(road);
+        QVERIFY2(panel, qPrintable(where));
+        QTRY_VERIFY2(panel->ff, qPrintable(where));
+        class_finger* ff = panel->ff;
+        QCOMPARE(QString(ff->widget->metaObject()->className()), QString(road.viewClass));
+        QVERIFY(panel->isAncestorOf(ff->widget));
+        ydds* gauge = forceRules::findPointLabel(*ff->widget, 1);
+        QProgressBar* bar = forceRules::findBar(*ff->widget, forceRules::kSelfBarPrefix, 1);
+        QVERIFY(gauge && bar);
+
+        // Frames arrive: the gauge leaves its white start and the bar its start value.
+        QTRY_VERIFY2_WITH_TIMEOUT(gauge->brush.color() != QColor(Qt::white), qPrintable(where), kFoundMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(bar->value() > 24, qPrintable(where), kFoundMs);
+        // Between frames, the gauge shows exactly the point the decoder read last.
+        QVERIFY(!ff->yddsList.isEmpty());
+        if (road.exactTexts)
+            QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));
+
+        // The values move, and the gauge moves with them.
+        const Gauge first = stateOf(*gauge);
+        QTRY_VERIFY2_WITH_TIMEOUT(!(stateOf(*gauge) == first), qPrintable(where), kMovesMs);
+        if (road.exactTexts)
+            QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));
+    }
+}
+
+TACTILE_TEST_MAIN(tst_forceRoad)
+#include "tst_forceRoad.moc"
