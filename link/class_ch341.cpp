@@ -113,12 +113,7 @@ bool class_ch341::open(uint16_t id)
 
 bool class_ch341::close()
 {
-    if (isOpen()) {
-        CH341CloseDevice(devIndex);
-        devIndex = bridge::kClosed;
-        emit si_disconnected();
-    }
-    return true;
+    return bridge::closeWith(*this, [](uint8_t i) { CH341CloseDevice(i); });
 }
 
 QByteArray class_ch341::header(uint8_t addressByte) const

@@ -103,12 +103,7 @@ bool class_ch347::open(uint16_t id)
 
 bool class_ch347::close()
 {
-    if (isOpen()) {
-        CH347CloseDevice(devIndex);
-        devIndex = bridge::kClosed;
-        emit si_disconnected();
-    }
-    return true;
+    return bridge::closeWith(*this, [](uint8_t i) { CH347CloseDevice(i); });
 }
 
 uint16_t class_ch347::write(uint8_t addr, uint8_t* data, uint16_t len)

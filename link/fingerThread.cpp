@@ -542,63 +542,66 @@ uint16_t fingerThread::getPackLen(uint8_t* buf, uint16_t len) { return class_sen
 
 void fingerThread::scanSensor(uint8_t ch)
 {
+    // Without a multiplexer the channels are one bus: one known sensor pauses the probing.
     if (!(sensorNum == 0 || pcaFound == 1))
         return;
-    const uint8_t a = uint8_t(infoList[ch].lastAddr + 1);
+    probeAddress(ch, uint8_t(infoList[ch].lastAddr + 1));
+    walkAddress(ch);
+}
+
+void fingerThread::probeAddress(uint8_t ch, uint8_t a)
+{
     QByteArray buf(kScanBufLen, '\0');
     uint8_t* b = bytes(buf);
-
     getCap(a, b, kProbeLen);
+    const bool answered = b[0] == kHead0 && b[1] == kHead1 && (b[kCodeByte] == kDataCode || b[kCodeByte] == kBootCode);
+    if (interrupted() || !answered)
+        return;
+
+    pause(kSettleBeforeSendTypeMs);
+    const bool sendTypeSet = setSensorSendType(a, 0);
     if (interrupted())
         return;
-    const bool answered = b[0] == kHead0 && b[1] == kHead1 && (b[kCodeByte] == kDataCode || b[kCodeByte] == kBootCode);
-    if (answered) {
-        pause(kSettleBeforeSendTypeMs);
-        const bool sendTypeSet = setSensorSendType(a, 0);
-        if (interrupted())
-            return;
-        if (!sendTypeSet) {
-            qDebug("setSensorSendType err");
-        } else {
-            pause(kSettleBeforeFrameMs);
-            buf.fill('\0');
-            getCap(a, b, kScanBufLen);
-            if (interrupted())
-                return;
-            const uint16_t n = (b[0] == kHead0 && b[1] == kHead1 && b[kCodeByte] == kDataCode)
-                                   ? getSensorPackLen(b, kScanBufLen)
-                                   : 0;
-            if (n == 0) {
-                qDebug("chk err");
-            } else {
-                qDebug("pack len2:%d", n);
-                sensor_ts s;
-                s.infIdx = ch;
-                s.addr = a;
-                s.pack = QVector<uint8_t>(n, 0);
-                s.devId = b[2];
-                setOffset(a, uint8_t((ch * kChannelOffsetStep) % kOffsetModulo));
-                if (!interrupted())
-                    s.sn = getSN(a);
-                if (!interrupted())
-                    s.prg = getSensorPrg(a);
-                if (interrupted())
-                    return;
-                if (s.sn.isEmpty())
-                    s.sn = QLatin1String(kNoSerial);
-                qDebug().noquote() << QString("find sensor：%1 inf:%2 addr:0x%3 pack:%4 sn:%5")
-                                          .arg(s.prg)
-                                          .arg(ch)
-                                          .arg(a, 2, 16, QChar('0'))
-                                          .arg(n)
-                                          .arg(s.sn);
-                ++sensorNum;
-                emit si_connectedSensor(s);
-                infoList[ch].sensors.append(s);
-            }
-        }
+    if (!sendTypeSet) {
+        qDebug("setSensorSendType err");
+        return;
     }
-    walkAddress(ch);
+    pause(kSettleBeforeFrameMs);
+    buf.fill('\0');
+    getCap(a, b, kScanBufLen);
+    if (interrupted())
+        return;
+    const bool isFrame = b[0] == kHead0 && b[1] == kHead1 && b[kCodeByte] == kDataCode;
+    const uint16_t n = isFrame ? getSensorPackLen(b, kScanBufLen) : 0;
+    if (n == 0) {
+        qDebug("chk err");
+        return;
+    }
+    qDebug("pack len2:%d", n);
+
+    sensor_ts s;
+    s.infIdx = ch;
+    s.addr = a;
+    s.pack = QVector<uint8_t>(n, 0);
+    s.devId = b[2];
+    setOffset(a, uint8_t((ch * kChannelOffsetStep) % kOffsetModulo));
+    if (!interrupted())
+        s.sn = getSN(a);
+    if (!interrupted())
+        s.prg = getSensorPrg(a);
+    if (interrupted())
+        return;
+    if (s.sn.isEmpty())
+        s.sn = QLatin1String(kNoSerial);
+    qDebug().noquote() << QString("find sensor：%1 inf:%2 addr:0x%3 pack:%4 sn:%5")
+                              .arg(s.prg)
+                              .arg(ch)
+                              .arg(a, 2, 16, QChar('0'))
+                              .arg(n)
+                              .arg(s.sn);
+    ++sensorNum;
+    emit si_connectedSensor(s);
+    infoList[ch].sensors.append(s);
 }
 
 void fingerThread::walkAddress(uint8_t ch)

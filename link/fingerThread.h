@@ -98,6 +98,7 @@ private:
     uint8_t getPcaState();
     void getCap(uint8_t addr, uint8_t* buf, uint16_t len);
     void scanSensor(uint8_t ch);
+    void probeAddress(uint8_t ch, uint8_t addr);
     void walkAddress(uint8_t ch);
     bool setSensorSendType(uint8_t addr, uint8_t type);
     uint8_t setOffset(uint8_t addr, uint8_t offset);

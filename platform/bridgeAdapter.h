@@ -1,7 +1,8 @@
 #pragma once
 // What the CH341 and CH347 adapters do alike: open by id, follow a plug change, and hand the
 // library's plug callback over to the adapter's own thread. Templates over the adapter class, which
-// brings openId, devIndex, isOpen(), open(), close() and the signal si_connected().
+// brings openId, devIndex, isOpen(), open(), close() and the signals si_connected() and
+// si_disconnected().
 
 #include <QDebug>
 #include <QMetaObject>
@@ -43,6 +44,18 @@ bool openAt(Adapter& a, uint16_t id, int index, int maxIndex, LibOpen libOpen, L
     a.openId = id;
     emit a.si_connected();
     qDebug("connect success:%d, idx:%d", id, idx);
+    return true;
+}
+
+// Closes an open bridge and tells the users; nothing when closed already.
+template <typename Adapter, typename LibClose>
+bool closeWith(Adapter& a, LibClose libClose)
+{
+    if (a.isOpen()) {
+        libClose(a.devIndex);
+        a.devIndex = kClosed;
+        emit a.si_disconnected();
+    }
     return true;
 }
 

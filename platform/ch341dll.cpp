@@ -88,20 +88,13 @@ const char* CH341GetDeviceName(uint32_t index)
 intptr_t CH341OpenDevice(uint32_t index)
 {
     Lock lock(world().mutex);
-    Bridge* b = world().bridgeAt(BridgeKind::Ch341, index);
-    if (!b || b->faults.failOpen)
-        return kCh341InvalidHandle;
-    b->open = true;
-    return intptr_t(index);
+    return world().openDevice(BridgeKind::Ch341, index);
 }
 
 void CH341CloseDevice(uint32_t index)
 {
     Lock lock(world().mutex);
-    if (Bridge* b = world().bridgeAt(BridgeKind::Ch341, index)) {
-        b->bus.stop();
-        b->open = false;
-    }
+    world().closeDevice(BridgeKind::Ch341, index);
 }
 
 bool CH341ResetDevice(uint32_t index)

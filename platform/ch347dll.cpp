@@ -57,22 +57,13 @@ bool transfer(Bridge& b, const uint8_t* w, uint32_t wlen, uint32_t rlen, uint8_t
 intptr_t CH347OpenDevice(uint32_t index)
 {
     Lock lock(world().mutex);
-    Bridge* b = world().bridgeAt(BridgeKind::Ch347, index);
-    if (!b || b->faults.failOpen)
-        return kCh347InvalidHandle;
-    b->open = true;
-    return intptr_t(index);
+    return world().openDevice(BridgeKind::Ch347, index);
 }
 
 bool CH347CloseDevice(uint32_t index)
 {
     Lock lock(world().mutex);
-    Bridge* b = world().bridgeAt(BridgeKind::Ch347, index);
-    if (!b)
-        return false;
-    b->bus.stop();
-    b->open = false;
-    return true;
+    return world().closeDevice(BridgeKind::Ch347, index);
 }
 
 bool CH347GetDeviceInfor(uint32_t index, CH347DeviceInfo* info)

@@ -29,6 +29,30 @@ T withSensor(int handle, T fallback, Fn fn)
     return it == w.sensors.end() ? fallback : fn(*it->second.sensor, w.nowMs());
 }
 
+enum class PlugChange { Plug, Unplug, Move };
+
+// Puts a bridge at its new device index (none when unplugged) and tells the plug routine.
+bool changePlug(int bridge, PlugChange change, int index)
+{
+    World& w = world();
+    Lock lock(w.mutex);
+    Bridge* b = w.bridge(bridge);
+    const bool plugged = b && b->index >= 0;
+    if (!b || plugged == (change == PlugChange::Plug))
+        return false;
+    const BridgeKind kind = b->config.kind;
+    int at = -1;
+    if (change != PlugChange::Unplug) {
+        at = change == PlugChange::Plug && index < 0 ? w.firstFreeIndex(kind) : index;
+        if (!w.indexFree(kind, at))
+            return false;
+    }
+    b->index = at;
+    b->powerUp();
+    w.notifyLater(kind, change == PlugChange::Unplug ? kEventRemoved : kEventArrived);
+    return true;
+}
+
 }  // namespace
 
 void setModelResolver(SensorModelResolver resolver)
@@ -147,44 +171,17 @@ QByteArray peekSensor(int sensor, int len)
 
 bool plug(int bridge, int index)
 {
-    World& w = world();
-    Lock lock(w.mutex);
-    Bridge* b = w.bridge(bridge);
-    if (!b || b->index >= 0)
-        return false;
-    const int at = index >= 0 ? index : w.firstFreeIndex(b->config.kind);
-    if (!w.indexFree(b->config.kind, at))
-        return false;
-    b->index = at;
-    b->powerUp();
-    w.notifyLater(b->config.kind, kEventArrived);
-    return true;
+    return changePlug(bridge, PlugChange::Plug, index);
 }
 
 bool unplug(int bridge)
 {
-    World& w = world();
-    Lock lock(w.mutex);
-    Bridge* b = w.bridge(bridge);
-    if (!b || b->index < 0)
-        return false;
-    b->index = -1;
-    b->powerUp();
-    w.notifyLater(b->config.kind, kEventRemoved);
-    return true;
+    return changePlug(bridge, PlugChange::Unplug, -1);
 }
 
 bool move(int bridge, int newIndex)
 {
-    World& w = world();
-    Lock lock(w.mutex);
-    Bridge* b = w.bridge(bridge);
-    if (!b || b->index < 0 || !w.indexFree(b->config.kind, newIndex))
-        return false;
-    b->index = newIndex;
-    b->powerUp();
-    w.notifyLater(b->config.kind, kEventArrived);
-    return true;
+    return changePlug(bridge, PlugChange::Move, newIndex);
 }
 
 void advanceTime(int64_t ms)

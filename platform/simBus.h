@@ -25,12 +25,17 @@
 // - A read without a pending answer returns the sensor's latest data frame (built by
 //   sim::buildDataFrame from the type's layout); byte 5 carries frame length - 10 (at most 255), so
 //   a length search over the frame finds exactly its end. Bytes past a frame or an answer read 0.
-// - The sequence byte advances once per frame period of real time and rolls over at 256; values
-//   follow a slow press-and-release cycle (touch bits, forces, directions, proximity).
+// - The sequence byte advances once per frame period of the simulated clock (real time plus what
+//   advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
+//   bits, forces, directions, proximity).
 // - A written frame AA 55 .. with a correct closing sum is a request. It is answered when it is a
 //   command of the command catalogue (or 0xA6): the answer is ready answerLatencyMs later and is
 //   served by the first read transaction after that; once read it is gone (a read of a later
-//   frame gets data again). A new request replaces an unread answer.
+//   frame gets data again). A new request replaces an unread answer. Lengths are the panel's (per
+//   type for the per-channel reads, 0xA4 by its text, otherwise the catalogue's; 11 where the
+//   catalogue fixes none). Settings are kept and read back (thresholds, excitation, range, filter,
+//   timeout, calibration, ...); a setting answers status 0 in byte 7, 1 for a channel the type
+//   lacks, 2 for a value out of range.
 // - 0x70 moves the sensor to the address in request byte 7 at once (1..0x6F, others refused),
 //   so its answer is read from the new address.
 //

@@ -102,6 +102,25 @@ Bridge* World::openBridgeAt(BridgeKind kind, uint32_t index)
     return b;
 }
 
+intptr_t World::openDevice(BridgeKind kind, uint32_t index)
+{
+    Bridge* b = bridgeAt(kind, index);
+    if (!b || b->faults.failOpen)
+        return -1;
+    b->open = true;
+    return intptr_t(index);
+}
+
+bool World::closeDevice(BridgeKind kind, uint32_t index)
+{
+    Bridge* b = bridgeAt(kind, index);
+    if (!b)
+        return false;
+    b->bus.stop();
+    b->open = false;
+    return true;
+}
+
 bool World::indexFree(BridgeKind kind, int index) const
 {
     if (index < 0 || index >= slotCount(kind))

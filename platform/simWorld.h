@@ -65,6 +65,9 @@ public:
     Bridge* bridgeAt(BridgeKind kind, uint32_t index);
     // As bridgeAt, and only when the device was opened; with the bus clock set.
     Bridge* openBridgeAt(BridgeKind kind, uint32_t index);
+    // The library's open and close of a device index (open fails without a device or by fault).
+    intptr_t openDevice(BridgeKind kind, uint32_t index);
+    bool closeDevice(BridgeKind kind, uint32_t index);
     bool indexFree(BridgeKind kind, int index) const;
     int firstFreeIndex(BridgeKind kind) const;
     // Starts a thread that calls the routine registered for the kind with the event.

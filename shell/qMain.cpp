@@ -1,6 +1,7 @@
 #include "qMain.h"
 
 #include "Widget.h"
+#include "simulatedBus.h"
 #include "class_settings.h"
 
 #include <QApplication>
@@ -33,6 +34,9 @@ int qMain(int argc, char** argv)
     Q_INIT_RESOURCE(translations);
     QTranslator translator;  // lives until the program ends
     installLanguage(translator);
+
+    // The bridges this platform offers: the simulated bus TACTILE_SIM_BUS describes, if any.
+    installSimulatedBusFromEnvironment();
 
     auto window = std::make_unique<Widget>();
     window->show();

@@ -1,5 +1,5 @@
-// What both bridge adapters do alike: open and close with their signals and log lines, and
-// transfers that reach the simulated sensor byte for byte.
+// What both bridge adapters do alike: ids from the library's device texts, open and close with
+// their signals and log lines, and transfers that reach the simulated sensor byte for byte.
 
 #include "class_sensorCmd.h"
 #include "testMain.h"
@@ -44,6 +44,52 @@ private:
 
 private slots:
     void initTestCase() { simCatalogue::install(); }
+
+    // CH341: the device name; CH347: the id text at byte 263 of the device record.
+    void scanIds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<uint16_t>>("ids");
+        const int ch341 = int(sim::BridgeKind::Ch341);
+        const int ch347 = int(sim::BridgeKind::Ch347);
+        const QString tail = "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+        auto row = [](const char* tag, int kind, const QString& text, QVector<uint16_t> ids) {
+            QTest::newRow(tag) << kind << text << ids;
+        };
+        row("CH341 generated", ch341, QString(), {kId});
+        row("CH341 6&ABC&0&2", ch341, "\\\\?\\USB#VID_1A86&PID_5512#6&ABC&0&2" + tail, {6002});
+        row("CH341 lower case pid", ch341, "\\\\?\\usb#vid_1a86&pid_5512#3&x&0&41" + tail, {3041});
+        row("CH341 other product", ch341, "\\\\?\\USB#VID_1A86&PID_5523#6&ABC&0&2" + tail, {});
+        row("CH341 no PID_", ch341, "\\\\?\\USB#VID_1A86&5512#6&ABC&0&2" + tail, {});
+        row("CH341 PID_ too short", ch341, "\\\\?\\USB#VID_1A86&PID_551", {});
+        row("CH341 not decimal", ch341, "\\\\?\\USB#VID_1A86&PID_5512#X&Y&Z&W" + tail, {0});
+        row("CH341 too few fields", ch341, "USB#VID_1A86&PID_5512", {0});
+        row("CH341 three subfields", ch341, "USB#PID_5512#12&a&b", {12000});
+        row("CH341 wraps at 16 bits", ch341, "USB#PID_5512#70&a&b&1", {uint16_t(70001)});
+        row("CH347 generated", ch347, QString(), {kId});
+        row("CH347 hexadecimal", ch347, "USB\\VID_1A86&PID_55DB&MI_02#7&1A2B&0&0002", {0x1A2B});
+        row("CH347 FFFF", ch347, "USB\\VID_1A86&PID_55DB#7&FFFF&0&0000", {0});
+        row("CH347 modulo 65535", ch347, "USB#7&2F1A3C&0", {uint16_t(0x2F1A3C % 65535)});
+        row("CH347 no number", ch347, "USB#7&xyz&0&0000", {0});
+        row("CH347 no '#' field", ch347, "USB\\VID_1A86&PID_55DB", {0});
+        row("CH347 no '&' field", ch347, "USB#7", {0});
+    }
+    void scanIds()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QVector<uint16_t>, ids);
+        sim::reset();
+        sim::BridgeConfig b;
+        b.kind = kindOf(kind);
+        b.id = kId;
+        b.nameText = text;
+        QVERIFY(sim::addBridge(b) >= 0);
+        AnyAdapter a(kindOf(kind));
+        QCOMPARE(a.scan(), ids.size());
+        QCOMPARE(a.idList(), ids);
+    }
 
     void openAndClose_data() { addKindRows(); }
     void openAndClose()

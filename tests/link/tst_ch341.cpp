@@ -1,4 +1,4 @@
-// The CH341 adapter: device names to ids, the raw stream packets of writes and reads, the read
+// The CH341 adapter: ids by device index, the raw stream packets of writes and reads, the read
 // limits, speed modes and the multiplexer reset line.
 
 #include "class_ch341.h"
@@ -30,35 +30,6 @@ private slots:
     {
         sim::reset();
         bridge = addBridge(sim::BridgeKind::Ch341);
-    }
-
-    void scanIds_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QVector<uint16_t>>("ids");
-        const QString tail = "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-        QTest::newRow("generated") << QString() << QVector<uint16_t>{6002};
-        QTest::newRow("6&ABC&0&2") << "\\\\?\\USB#VID_1A86&PID_5512#6&ABC&0&2" + tail << QVector<uint16_t>{6002};
-        QTest::newRow("lower case pid") << "\\\\?\\usb#vid_1a86&pid_5512#3&x&0&41" + tail << QVector<uint16_t>{3041};
-        QTest::newRow("other product") << "\\\\?\\USB#VID_1A86&PID_5523#6&ABC&0&2" + tail << QVector<uint16_t>{};
-        QTest::newRow("no PID_") << "\\\\?\\USB#VID_1A86&5512#6&ABC&0&2" + tail << QVector<uint16_t>{};
-        QTest::newRow("PID_ too short") << "\\\\?\\USB#VID_1A86&PID_551" << QVector<uint16_t>{};
-        QTest::newRow("not decimal") << "\\\\?\\USB#VID_1A86&PID_5512#X&Y&Z&W" + tail << QVector<uint16_t>{0};
-        QTest::newRow("too few fields") << "USB#VID_1A86&PID_5512" << QVector<uint16_t>{0};
-        QTest::newRow("three subfields") << "USB#PID_5512#12&a&b" << QVector<uint16_t>{12000};
-        QTest::newRow("wraps at 16 bits") << "USB#PID_5512#70&a&b&1" << QVector<uint16_t>{uint16_t(70001)};
-    }
-    void scanIds()
-    {
-        QFETCH(QString, name);
-        QFETCH(QVector<uint16_t>, ids);
-        sim::reset();
-        sim::BridgeConfig b;
-        b.nameText = name;
-        QVERIFY(sim::addBridge(b) >= 0);
-        class_ch341 a;
-        QCOMPARE(a.scan(), ids.size());
-        QCOMPARE(a.idList, ids);
     }
 
     // A bridge at index 3 behind a gap is opened at index 3, not at its list position.
@@ -186,29 +157,27 @@ private slots:
         QCOMPARE(sim::packetLog(bridge).size(), 256);
     }
 
-    void failingTransferEndsTheWrite()
+    // A failed packet ends the transfer: no packet follows it.
+    void failingTransferEndsTheTransfer_data()
     {
-        class_ch341 a;
-        openAdapter(a);
-        sim::BridgeFaults f;
-        f.failTransfers = 1;
-        sim::setBridgeFaults(bridge, f);
-        QByteArray data = dataBytes(41);
-        QCOMPARE(a.write(kSensorAddr, reinterpret_cast<uint8_t*>(data.data()), 41), uint16_t(0));
-        QCOMPARE(sim::packetLog(bridge).size(), 1);  // no packet after the failed one
-        QCOMPARE(a.write(kSensorAddr, reinterpret_cast<uint8_t*>(data.data()), 41), uint16_t(41));
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("write") << false;
+        QTest::newRow("read") << true;
     }
-
-    void failingTransferEndsTheRead()
+    void failingTransferEndsTheTransfer()
     {
+        QFETCH(bool, reading);
         class_ch341 a;
         openAdapter(a);
         sim::BridgeFaults f;
         f.failTransfers = 1;
         sim::setBridgeFaults(bridge, f);
-        QByteArray buf(61, '\0');
-        QCOMPARE(a.read(kSensorAddr, reinterpret_cast<uint8_t*>(buf.data()), 61), uint16_t(0));
+        QByteArray data = dataBytes(61);
+        auto* bytes = reinterpret_cast<uint8_t*>(data.data());
+        auto transfer = [&] { return reading ? a.read(kSensorAddr, bytes, 61) : a.write(kSensorAddr, bytes, 61); };
+        QCOMPARE(transfer(), uint16_t(0));
         QCOMPARE(sim::packetLog(bridge).size(), 1);
+        QCOMPARE(transfer(), uint16_t(61));
     }
 
     // A read that brings fewer bytes than asked is a failure, not success with stale bytes.

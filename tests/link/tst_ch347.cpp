@@ -1,4 +1,4 @@
-// The CH347 adapter: id texts, a scan beside the held link, transfers and their refusals, GPIO
+// The CH347 adapter: a scan beside the held link, transfers and their refusals, GPIO
 // masks with the multiplexer reset on pin 0, and wdr.
 
 #include "class_ch347.h"
@@ -35,33 +35,6 @@ private slots:
     {
         sim::reset();
         bridge = addBridge(sim::BridgeKind::Ch347, 7);
-    }
-
-    void scanIds_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVector<uint16_t>>("ids");
-        QTest::newRow("generated") << QString() << QVector<uint16_t>{7};
-        QTest::newRow("hexadecimal") << "USB\\VID_1A86&PID_55DB&MI_02#7&1A2B&0&0002" << QVector<uint16_t>{0x1A2B};
-        QTest::newRow("FFFF") << "USB\\VID_1A86&PID_55DB#7&FFFF&0&0000" << QVector<uint16_t>{0};
-        QTest::newRow("modulo 65535") << "USB#7&2F1A3C&0" << QVector<uint16_t>{uint16_t(0x2F1A3C % 65535)};
-        QTest::newRow("no number") << "USB#7&xyz&0&0000" << QVector<uint16_t>{0};
-        QTest::newRow("no '#' field") << "USB\\VID_1A86&PID_55DB" << QVector<uint16_t>{0};
-        QTest::newRow("no '&' field") << "USB#7" << QVector<uint16_t>{0};
-    }
-    void scanIds()
-    {
-        QFETCH(QString, text);
-        QFETCH(QVector<uint16_t>, ids);
-        sim::reset();
-        sim::BridgeConfig b;
-        b.kind = sim::BridgeKind::Ch347;
-        b.id = 7;
-        b.nameText = text;
-        QVERIFY(sim::addBridge(b) >= 0);
-        class_ch347 a;
-        QCOMPARE(a.scan(), ids.size());
-        QCOMPARE(a.idList, ids);
     }
 
     void unopenableIndexIsSkipped()

@@ -32,6 +32,7 @@ private slots:
     void probeCycleSkipsRegisteredAddresses();
     void multiplexerDetection_data();
     void multiplexerDetection();
+    void failedReadBackMeansNoMultiplexer();
     void withoutMultiplexerProbingPausesWhileASensorIsKnown();
     void discoveryResumesAfterTheBridgeReopens();
     void deviceListAndUnknownId();
@@ -211,6 +212,25 @@ void TestWorkerDiscovery::multiplexerDetection()
         QVERIFY(pcaWrites(transactions(kind, bridge)).isEmpty());
     }
     Q_UNUSED(sensor);
+}
+
+void TestWorkerDiscovery::failedReadBackMeansNoMultiplexer()
+{
+    // The multiplexer is there, but the write and the read-back after the open fail.
+    const int bridge = freshBridge();
+    QVERIFY(addSensor(bridge, 3, 0x61) >= 0);
+    sim::BridgeFaults faults;
+    faults.failTransfers = 2;
+    sim::setBridgeFaults(bridge, faults);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QTest::qWait(300);
+    // Taken as absent: after the failed "all off" no channel is ever selected, so the sensor
+    // behind the multiplexer stays out of reach.
+    QCOMPARE(pcaWrites(transactions(sim::BridgeKind::Ch341, bridge)), QVector<uint8_t>{0});
+    QVERIFY(worker->connected.isEmpty());
+    QVERIFY(!probes(transactions(sim::BridgeKind::Ch341, bridge)).isEmpty());
 }
 
 void TestWorkerDiscovery::withoutMultiplexerProbingPausesWhileASensorIsKnown()

@@ -55,6 +55,8 @@ private slots:
     void init();
     void cleanup();
     void discoversTwoSensorsOnOneLine();
+    void serialNumberStaysInsideItsAnswer_data();
+    void serialNumberStaysInsideItsAnswer();
     void pollsEachSensorForNewFrames();
     void commandsAreAnswered_data();
     void commandsAreAnswered();
@@ -124,6 +126,25 @@ void TestWorkerSerial::discoversTwoSensorsOnOneLine()
                                            workerRequest(addr, 0xA4), workerRequest(addr, 0xA6)};
         QCOMPARE(peer->requests(s).mid(0, 4), expected);
     }
+}
+
+void TestWorkerSerial::serialNumberStaysInsideItsAnswer_data()
+{
+    QTest::addColumn<int>("lengthByte");
+    QTest::addColumn<QString>("sn");
+    QTest::newRow("as long as the text") << 12 << "VX-SERIAL-61";
+    QTest::newRow("shorter than the text") << 5 << "VX-SE";
+    QTest::newRow("past the closing sum") << 40 << "VX-SERIAL-61";
+    QTest::newRow("past the answer buffer") << 255 << "VX-SERIAL-61";
+}
+
+void TestWorkerSerial::serialNumberStaysInsideItsAnswer()
+{
+    QFETCH(int, lengthByte);
+    QFETCH(QString, sn);
+    peer->update(first, [&](SerialSensorPeer::Sensor& s) { s.snLengthByte = lengthByte; });
+    bringUp();
+    QCOMPARE(worker->found(0, 0x61)->sn, sn);
 }
 
 void TestWorkerSerial::pollsEachSensorForNewFrames()

@@ -9,6 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QTabWidget>
+#include <QTranslator>
+#include <QTreeWidget>
 
 class TestSensorViewSettings : public QObject {
     Q_OBJECT
@@ -22,6 +26,7 @@ private slots:
     void choosingLanguageWritesAndRestartsOnce();
     void noLanguageHandlerBeforeFirstStart();
 
+    void englishForm();
     void dataFolderMadeAndOpened();
     void dataFolderFailures_data();
     void dataFolderFailures();
@@ -105,6 +110,30 @@ void TestSensorViewSettings::noLanguageHandlerBeforeFirstStart()
     orvalisForm view;
     view.ui->cbbLanguage->setCurrentIndex(1);
     QCOMPARE(WarningRecorder::restarts(), 0);
+}
+
+void TestSensorViewSettings::englishForm()
+{
+    QTranslator english;
+    QVERIFY(english.load(":/en.qm"));
+    QVERIFY(QCoreApplication::installTranslator(&english));
+    orvalisForm view;
+    QCoreApplication::removeTranslator(&english);
+
+    const Ui::orvalisForm& ui = *view.ui;
+    QCOMPARE(ui.groupBox->title(), QString("Board"));
+    QCOMPARE(ui.pbtnCh341Connect->text(), QString("Connect"));
+    QCOMPARE(ui.chkbtnMdiMode->text(), QString("Multiwindow"));
+    QCOMPARE(ui.groupBox_3->title(), QString("Save"));
+    QCOMPARE(ui.pbtnOpenSaveDir->text(), QString("Open Save Folder"));
+    QCOMPARE(ui.groupBox_4->title(), QString("Http server"));
+    QCOMPARE(ui.pbtnServiceConnect->text(), QString("Connect"));
+    QCOMPARE(ui.label->text(), QString("Format"));
+    QCOMPARE(ui.cbbLanguage->itemText(0), QString("Chinese"));
+    QCOMPARE(ui.cbbLanguage->itemText(1), QString("English"));
+    QCOMPARE(ui.tabWidget->tabText(0), QString("Data"));
+    QCOMPARE(view.tree->topLevelItem(0)->text(0), QString("Port1"));
+    QCOMPARE(view.tree->topLevelItem(5)->text(0), QString("Port6"));
 }
 
 void TestSensorViewSettings::dataFolderMadeAndOpened()

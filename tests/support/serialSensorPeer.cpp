@@ -213,7 +213,7 @@ QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) con
     a[2] = char(e.config.id);
     a[kCodeByte] = char(code | kAnswerBit);
     if (code == kSnCode) {
-        a[kSnLenByte] = char(text.size());
+        a[kSnLenByte] = char(e.config.snLengthByte >= 0 ? e.config.snLengthByte : text.size());
         a.replace(kSnTextAt, text.size(), text);
     } else if (code == kTypeCode) {
         a[kParamByte] = char(e.config.prg);

@@ -40,6 +40,7 @@ public:
         bool mute = false;            // polls and requests go unanswered
         bool ignoreRequests = false;  // polls are answered, requests are not
         uint32_t answerDelayMs = 0;   // an answer goes out this long after its request
+        int snLengthByte = -1;        // >= 0: byte 4 of the serial-number answer, whatever the text
     };
 
     explicit SerialSensorPeer(PtyPair& pty);
