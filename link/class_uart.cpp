@@ -1,9 +1,14 @@
 #include "class_uart.h"
 
 #include <QDebug>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSerialPortInfo>
 
 namespace {
+
+// Set by tests in their own thread while a worker may be rescanning in its thread.
+QMutex extraNamesLock;
 
 QStringList& extraNames()
 {
@@ -74,7 +79,7 @@ void class_uart::scan(bool tryOpen)
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.portName();
-    for (const QString& name : extraNames())
+    for (const QString& name : extraPortNames())
         if (!names.contains(name))
             names << name;
 
@@ -109,11 +114,13 @@ void class_uart::close()
 
 void class_uart::setExtraPortNames(const QStringList& names)
 {
+    QMutexLocker lock(&extraNamesLock);
     extraNames() = names;
 }
 
 QStringList class_uart::extraPortNames()
 {
+    QMutexLocker lock(&extraNamesLock);
     return extraNames();
 }
 

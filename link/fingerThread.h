@@ -126,7 +126,6 @@ private:
     };
     Exchange discoveryRequest(uint8_t addr, uint8_t code, uint8_t param, int answerLen);
     QByteArray collectAnswer(const cmd_ts& head, int n, uint16_t* answerLen);
-    void finishHead(bool ok, const cmd_ts& head, const QByteArray& rsp);
     void dropHead(const cmd_ts& head, const char* why);
     bool channelVisited(uint8_t infIdx, uint8_t idx) const;
     bool hasSensor(uint8_t ch, uint8_t addr) const;
