@@ -31,20 +31,20 @@ enum Column {
 };
 
 // What an editor accepts; min > max means no validator.
-struct EditorSpec {
+struct EditorKind {
     int min;
     int max;
     bool editable;
 };
 constexpr int kIntMax = 2147483647;
-constexpr EditorSpec kThresholdEd{0, kIntMax, true};
-constexpr EditorSpec kExcFEd{1, 63, true};
-constexpr EditorSpec kRangeEd{0, 22, true};
-constexpr EditorSpec kFilterByteEd{0, 16, true};
-constexpr EditorSpec kFreeEd{1, 0, true};
-constexpr EditorSpec kTimeoutEd{0, 3600000, true};
-constexpr EditorSpec kDacEd{1, 0, false};
-constexpr EditorSpec kCaliEd{0, kIntMax, true};
+constexpr EditorKind kThresholdEd{0, kIntMax, true};
+constexpr EditorKind kExcFEd{1, 63, true};
+constexpr EditorKind kRangeEd{0, 22, true};
+constexpr EditorKind kFilterByteEd{0, 16, true};
+constexpr EditorKind kFreeEd{1, 0, true};
+constexpr EditorKind kTimeoutEd{0, 3600000, true};
+constexpr EditorKind kDacEd{1, 0, false};
+constexpr EditorKind kCaliEd{0, kIntMax, true};
 
 constexpr int kSnMaxLen = 49;         // a serial number fits a 50-byte buffer with its zero
 constexpr int kVersionDateAt = 4;
@@ -58,16 +58,16 @@ const char* const kCaliCellPrefix = "le";
 const char* const kFourBlanks = "    ";
 
 // A new editor in cell (row, col); null when the table has no such cell.
-QLineEdit* placeEditor(QTableWidget* t, int row, int col, const QString& text, const EditorSpec& spec)
+QLineEdit* placeEditor(QTableWidget* t, int row, int col, const QString& text, const EditorKind& kind)
 {
     if (row >= t->rowCount() || col >= t->columnCount())
         return nullptr;
     t->removeCellWidget(row, col);
     auto* e = new QLineEdit(text, t);
     e->setAlignment(Qt::AlignCenter);
-    if (spec.min <= spec.max)
-        e->setValidator(new QIntValidator(spec.min, spec.max, e));
-    e->setEnabled(spec.editable);
+    if (kind.min <= kind.max)
+        e->setValidator(new QIntValidator(kind.min, kind.max, e));
+    e->setEnabled(kind.editable);
     t->setCellWidget(row, col, e);
     return e;
 }
@@ -368,7 +368,7 @@ void fingerForm::fillParamColumn(const QVector<uint32_t>& values, int column)
     // Columns of one value per channel, each written back by its own command.
     static const struct {
         int column;
-        EditorSpec spec;
+        EditorKind kind;
         uint8_t writeCode;
         bool wide;  // 32-bit value in bytes 5..8, else one byte in byte 5
         const char* mismatchLog;
@@ -390,7 +390,7 @@ void fingerForm::fillParamColumn(const QVector<uint32_t>& values, int column)
     const uint8_t code = c->writeCode;
     const bool wide = c->wide;
     for (int r = 0; r < values.size(); ++r)
-        if (QLineEdit* e = placeEditor(t, r, column, QString::number(values[r]), c->spec))
+        if (QLineEdit* e = placeEditor(t, r, column, QString::number(values[r]), c->kind))
             connect(e, &QLineEdit::editingFinished, e, [this, e, r, code, wide] { writeParam(code, r, e->text(), wide); });
 }
 
