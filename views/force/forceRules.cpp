@@ -88,7 +88,16 @@ void applyProximity(QProgressBar& bar, uint32_t value)
     const int maximum = bar.maximum();
     // Unsigned: a reading beyond the int range still shows a full bar.
     const bool full = maximum < 0 || uint32_t(maximum) <= value;
-    bar.setValue(full ? maximum : int(value));
+    const int shown = full ? maximum : int(value);
+    if (bar.value() == shown)
+        return;
+    // A new value makes QProgressBar repaint itself, and the frames behind it, at once; with
+    // updates held off for the call it is painted in the next event pass with everything else.
+    const bool updates = bar.updatesEnabled();
+    bar.setUpdatesEnabled(false);
+    bar.setValue(shown);
+    bar.setUpdatesEnabled(updates);
+    bar.update();
 }
 
 bool setPointArrow(const QWidget& view, uint8_t point, float normal, float tangential, uint16_t direction,
