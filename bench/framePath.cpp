@@ -1,6 +1,6 @@
 // Frame path of one panel in the GUI thread: fingerForm::sl_updateData fed as fast as it takes the
 // frames, for the largest frame (type 43, 63 values) and a small one (type 20), the panel and its
-// view shown (offscreen when there is no display), CSV logging off and on.
+// view shown (offscreen unless QT_QPA_PLATFORM names a platform), CSV logging off and on.
 //
 //     frame_path_bench [--seconds S]      (S per measured run, default 3)
 //
@@ -9,7 +9,8 @@
 // stages are timed one by one on their own: the decoder alone (parseData on a bare decoder, with
 // the frame's copy into a QByteArray as sl_updateData makes it), the view's setters (parseData on
 // the view minus the bare decoder), the row refresh, the CSV logger alone, and the painting (the
-// event passes of the fed run, per frame). "rest" is what the fed run cost beyond those.
+// event passes of the fed run, per frame). "rest" is what the fed run cost beyond those; it is
+// negative when a stage costs more alone than within the flow.
 
 #include "benchSupport.h"
 #include "class_csvLog.h"

@@ -1,6 +1,6 @@
 // Start-up: time from the process start to the main window shown. Runs the program's own main
 // function (qMain) on the demo bus (TACTILE_SIM_BUS=demo unless the environment names another)
-// in a temporary HOME (offscreen when there is no display).
+// in a temporary HOME, offscreen unless QT_QPA_PLATFORM names a platform.
 //
 //     startup_bench
 //
