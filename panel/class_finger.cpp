@@ -1,5 +1,6 @@
 #include "class_finger.h"
 
+#include "class_sensorCmd.h"
 #include "hooks.h"
 
 #include <QDebug>
@@ -34,14 +35,6 @@ float readFloat(const uint8_t* at)
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
-}
-
-uint16_t sum16(const uint8_t* data, int count)
-{
-    uint16_t sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum = uint16_t(sum + data[i]);
-    return sum;
 }
 
 struct Point {
@@ -171,7 +164,7 @@ int class_finger::parseData(const QByteArray& frame)
     }
     const auto* bytes = reinterpret_cast<const uint8_t*>(frame.constData());
     if (bytes[0] != kHeader0 || bytes[1] != kHeader1 || bytes[3] != kDataFrameCode ||
-        sum16(bytes, n - kSumBytes) != readLe(bytes + n - kSumBytes, kSumBytes)) {
+        class_sensorCmd::sum16(bytes, n - kSumBytes) != readLe(bytes + n - kSumBytes, kSumBytes)) {
         qDebug("chk err");
         return HeaderOrSumError;
     }

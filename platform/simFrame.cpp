@@ -109,14 +109,20 @@ QByteArray buildDataFrame(const FrameLayout& l, uint8_t id, uint8_t seq, const F
     return out;
 }
 
+uint16_t sum16(const QByteArray& bytes, int count)
+{
+    uint16_t sum = 0;
+    for (int i = 0; i < count && i < bytes.size(); ++i)
+        sum = uint16_t(sum + uint8_t(bytes[i]));
+    return sum;
+}
+
 void closeWithSum(QByteArray& frame)
 {
     const int n = frame.size();
     if (n < 2)
         return;
-    uint16_t sum = 0;
-    for (int i = 0; i < n - 2; ++i)
-        sum = uint16_t(sum + uint8_t(frame[i]));
+    const uint16_t sum = sum16(frame, n - 2);
     frame[n - 2] = char(sum & 0xFF);
     frame[n - 1] = char(sum >> 8);
 }

@@ -45,6 +45,8 @@ int frameLength(const FrameLayout& layout);
 // Missing values are written as 0; extra values are ignored.
 QByteArray buildDataFrame(const FrameLayout& layout, uint8_t id, uint8_t seq, const FrameValues& values,
                           uint8_t byte5 = 0);
+// 16-bit sum of the first count bytes.
+uint16_t sum16(const QByteArray& bytes, int count);
 // Writes the 16-bit little-endian sum of all bytes before the last two into the last two.
 void closeWithSum(QByteArray& frame);
 

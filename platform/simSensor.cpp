@@ -46,19 +46,11 @@ float floatAt(const QByteArray& a, int at)
     return f;
 }
 
-uint16_t sumOf(const QByteArray& a, int count)
-{
-    uint16_t sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum = uint16_t(sum + uint8_t(a[i]));
-    return sum;
-}
-
 bool isValidRequest(const QByteArray& f)
 {
     if (f.size() < kMinFrame || byteAt(f, 0) != kRequestHeader0 || byteAt(f, 1) != kRequestHeader1)
         return false;
-    return sumOf(f, f.size() - 2) == leAt(f, f.size() - 2, 2);
+    return sum16(f, f.size() - 2) == leAt(f, f.size() - 2, 2);
 }
 
 // Writes little-endian fields into an answer; positions outside the payload are skipped.
