@@ -72,9 +72,6 @@ const sensorCmd_ts cmds[kSensorCmdCount] = {
 
 namespace {
 
-constexpr uint8_t kReqHeader0 = 0xAA;
-constexpr uint8_t kReqHeader1 = 0x55;
-constexpr uint8_t kAnswerBit = 0x80;
 constexpr int kCodeByte = 3;
 constexpr int kParamByte = 4;   // first parameter byte
 constexpr int kParamCount = 5;  // standard frame
@@ -95,8 +92,8 @@ const sensorCmd_ts* findCmd(uint8_t code)
 // Bytes 0..3 of every request form.
 void writeHead(uint8_t* frame, uint8_t target, uint8_t code)
 {
-    frame[0] = kReqHeader0;
-    frame[1] = kReqHeader1;
+    frame[0] = class_sensorCmd::kRequestHead0;
+    frame[1] = class_sensorCmd::kRequestHead1;
     frame[2] = target;
     frame[kCodeByte] = code;
 }
@@ -252,7 +249,7 @@ bool class_sensorCmd::checkAnswer(const QByteArray& req, const QByteArray& rsp, 
         return false;
     const auto* a = reinterpret_cast<const uint8_t*>(rsp.constData());
     const uint8_t reqCode = req.size() > kCodeByte ? uint8_t(req[kCodeByte]) : 0;
-    if (a[kCodeByte] != uint8_t(reqCode | kAnswerBit))
+    if (a[kCodeByte] != uint8_t(reqCode | class_sensorCmd::kAnswerBit))
         return false;
     return sum16(a, len - kSumLen) == qFromLittleEndian<quint16>(a + len - kSumLen);
 }

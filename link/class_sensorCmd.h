@@ -22,6 +22,15 @@ public:
     explicit class_sensorCmd(QObject* parent = nullptr);
     ~class_sensorCmd() override;
 
+    // Requests begin AA 55; answers and data frames begin 55 AA. An answer carries the request's
+    // code with bit 7 set in byte 3, a data frame 0x85.
+    static constexpr uint8_t kRequestHead0 = 0xAA;
+    static constexpr uint8_t kRequestHead1 = 0x55;
+    static constexpr uint8_t kSensorHead0 = 0x55;
+    static constexpr uint8_t kSensorHead1 = 0xAA;
+    static constexpr uint8_t kAnswerBit = 0x80;
+    static constexpr uint8_t kDataFrameCode = 0x85;
+
     static constexpr int kFrameLen = 11;       // standard request frame
     static constexpr int kFilterFrameLen = 13; // request 0x59
     static constexpr int kMinAnswerLen = 6;    // header, code and sum

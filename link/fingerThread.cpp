@@ -18,6 +18,11 @@
 
 namespace {
 
+constexpr uint8_t kHead0 = class_sensorCmd::kSensorHead0;
+constexpr uint8_t kHead1 = class_sensorCmd::kSensorHead1;
+constexpr uint8_t kDataCode = class_sensorCmd::kDataFrameCode;
+constexpr uint8_t kAnswerBit = class_sensorCmd::kAnswerBit;
+
 // The six bus channels: the PCA9548 control byte of each, in channel order (not bit order).
 constexpr int kChannelCount = 6;
 constexpr uint8_t kChannelMasks[kChannelCount] = {0x10, 0x20, 0x40, 0x08, 0x04, 0x01};
@@ -37,14 +42,10 @@ constexpr uint16_t kSerialProbeEvery = 100;  // the serial probe runs when the c
 constexpr unsigned int kSerialBaud = 460800;
 
 // Frame bytes the worker looks at.
-constexpr uint8_t kHead0 = 0x55;
-constexpr uint8_t kHead1 = 0xAA;
 constexpr int kCodeByte = 3;
 constexpr int kSeqByte = 4;
 constexpr int kSumLen = 2;
-constexpr uint8_t kDataCode = 0x85;
 constexpr uint8_t kBootCode = 0xF2;  // a sensor in its boot loader also answers the probe
-constexpr uint8_t kAnswerBit = 0x80;
 
 // Discovery: the four requests, their answer lengths and where their one parameter goes.
 constexpr uint8_t kBridgeTarget = 0x03;

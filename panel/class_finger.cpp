@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr uint8_t kHeader0 = 0x55;
-constexpr uint8_t kHeader1 = 0xAA;
-constexpr uint8_t kDataFrameCode = 0x85;
+constexpr uint8_t kHeader0 = class_sensorCmd::kSensorHead0;
+constexpr uint8_t kHeader1 = class_sensorCmd::kSensorHead1;
+constexpr uint8_t kDataFrameCode = class_sensorCmd::kDataFrameCode;
 constexpr int kSeqOffset = 4;
 constexpr int kValuesOffset = 6;
 constexpr int kSumBytes = 2;
