@@ -76,6 +76,40 @@ void restart(QVector<T>& list, int capacity)
     list.reserve(capacity);
 }
 
+// The frame layout, walked once per use: the channels, the force points, the self and the mutual
+// proximity values and the status, each handed to the visitor in frame order with its value.
+template <typename Visitor>
+void walkFrame(const uint8_t* bytes, const finger_param_ts& p, int pointSize, Visitor& visit)
+{
+    const uint8_t* at = bytes + kValuesOffset;
+    for (int i = 0; i < p.chNum; ++i, at += p.chSize) {
+        const uint32_t v = readLe(at, p.chSize);
+        const int32_t sv = int32_t(v);  // 4-byte values are signed; 3-byte ones never reach bit 31
+        const float force = (sv > 1 ? float(sv) : 0.0f) / kMilliNewtons;
+        visit.channel(uint8_t(i), v, sv, i < p.pressNum, force);
+    }
+    visit.channelsDone();
+
+    const uint8_t* firstPoint = at;
+    for (int k = 0; k < p.yddsNum; ++k, at += pointSize) {
+        Point pt;
+        if (readPoint(at, p.yddsFormat, pt))
+            visit.point(uint8_t(k), pt);
+    }
+    if (p.yddsFormat == kFormatWithSelfProxInPoint) {
+        // The one self value travels inside the first point record; without a point there is none.
+        if (p.yddsNum > 0)
+            visit.selfProx(0, readLe(firstPoint + kSelfProxInPointOffset, 4));
+    } else {
+        for (int i = 0; i < p.sProxNum; ++i, at += kProxBytes)
+            visit.selfProx(uint8_t(i), readLe(at, kProxBytes));
+    }
+    for (int i = 0; i < p.mProxNum; ++i, at += kProxBytes)
+        visit.mutualProx(uint8_t(i), readLe(at, kProxBytes));
+    if (p.statusNum == 1)
+        visit.status(*at);
+}
+
 // Every record must be consistent with the frame layout rule; a fault is reported, not fatal.
 void checkCatalogue()
 {
@@ -144,11 +178,20 @@ void class_finger::useRecord(const finger_param_ts& record, uint8_t index)
     fingerParam = &record;
     paramIdx = index;
     yddsSize = yddsPointSize(record.yddsFormat);
+    m_latest.clear();  // laid out by the previous record
     // Checked once here so that the per-frame path needs only the frame length test to stay in bounds.
     m_layoutFits = record.chSize <= kMaxValueBytes && layoutBytes(record, yddsSize) <= record.packLen;
 }
 
 int class_finger::parseData(const QByteArray& frame)
+{
+    const int result = decodeFrame(frame);
+    if (result == Decoded)
+        showLatestFrame();
+    return result;
+}
+
+int class_finger::decodeFrame(const QByteArray& frame)
 {
     if (paramIdx == kNoRecord || !fingerParam)
         return NoRecord;
@@ -179,75 +222,74 @@ int class_finger::parseData(const QByteArray& frame)
     restart(proxList, selfCount + p.mProxNum);
     restart(statusList, statusCount);
     restart(dataList, p.chNum + 3 * p.yddsNum + selfCount + p.mProxNum + statusCount);
-    restart(m_forces, p.pressNum);
     seq = bytes[kSeqOffset];
 
-    const uint8_t* at = bytes + kValuesOffset;
-    for (int i = 0; i < p.chNum; ++i, at += p.chSize) {
-        const uint32_t v = readLe(at, p.chSize);
-        const int32_t sv = int32_t(v);  // 4-byte values are signed; 3-byte ones never reach bit 31
-        setData(uint8_t(i), v);
-        setTouchState(uint8_t(i), v & 1);
-        if (i < p.pressNum) {
-            const float force = (sv > 1 ? float(sv) : 0.0f) / kMilliNewtons;
-            setPress(uint8_t(i), force, p.pressMax);
-            m_forces.append(force);
+    // The value texts of the frame, for the rows, the log and the stream.
+    struct Texts {
+        class_finger& f;
+        void channel(uint8_t, uint32_t, int32_t sv, bool, float)
+        {
+            const QString text = QString::number(sv);
+            f.chDataList.append(text);
+            f.dataList.append(text);
         }
-        const QString text = QString::number(sv);
-        chDataList.append(text);
-        dataList.append(text);
-    }
-    setPressNList(m_forces, p.pressMax);
-
-    const uint8_t* firstPoint = at;
-    for (int k = 0; k < p.yddsNum; ++k, at += yddsSize) {
-        Point pt;
-        if (!readPoint(at, p.yddsFormat, pt))
-            continue;
-        setYdds(uint8_t(k), pt.normal, pt.tangential, pt.direction);
-        const ydds_str_ts texts{QString::number(pt.normal, 'f', kForceDecimals),
-                                QString::number(pt.tangential, 'f', kForceDecimals),
-                                QString::number(pt.direction)};
-        yddsList.append(texts);
-        dataList.append(texts.normal);
-        dataList.append(texts.tangential);
-        dataList.append(texts.direction);
-    }
-
-    // Each proximity text goes to its own list, the joint list and the frame's list.
-    auto keepProx = [this](QVector<QString>& own, uint32_t v) {
-        const QString text = QString::number(v);
-        own.append(text);
-        proxList.append(text);
-        dataList.append(text);
-    };
-    if (selfInPoint) {
-        // The one self value travels inside the first point record; without a point there is none.
-        if (selfCount) {
-            const uint32_t v = readLe(firstPoint + kSelfProxInPointOffset, 4);
-            setSProx(0, v);
-            keepProx(sProxList, v);
+        void channelsDone() {}
+        void point(uint8_t, const Point& pt)
+        {
+            const ydds_str_ts texts{QString::number(pt.normal, 'f', kForceDecimals),
+                                    QString::number(pt.tangential, 'f', kForceDecimals),
+                                    QString::number(pt.direction)};
+            f.yddsList.append(texts);
+            f.dataList.append(texts.normal);
+            f.dataList.append(texts.tangential);
+            f.dataList.append(texts.direction);
         }
-    } else {
-        for (int i = 0; i < p.sProxNum; ++i, at += kProxBytes) {
-            const uint32_t v = readLe(at, kProxBytes);
-            setSProx(uint8_t(i), v);
-            keepProx(sProxList, v);
+        // Each proximity text goes to its own list, the joint list and the frame's list.
+        void prox(QVector<QString>& own, uint32_t v)
+        {
+            const QString text = QString::number(v);
+            own.append(text);
+            f.proxList.append(text);
+            f.dataList.append(text);
         }
-    }
-    for (int i = 0; i < p.mProxNum; ++i, at += kProxBytes) {
-        const uint32_t v = readLe(at, kProxBytes);
-        setMProx(uint8_t(i), v);
-        keepProx(mProxList, v);
-    }
-    if (statusCount) {
-        const uint8_t status = *at;
-        setErrCode(status);
-        const QString text = QString::number(status);
-        statusList.append(text);
-        dataList.append(text);
-    }
-
-    emit fingerSignals.si_dataUpdate();
+        void selfProx(uint8_t, uint32_t v) { prox(f.sProxList, v); }
+        void mutualProx(uint8_t, uint32_t v) { prox(f.mProxList, v); }
+        void status(uint8_t b)
+        {
+            const QString text = QString::number(b);
+            f.statusList.append(text);
+            f.dataList.append(text);
+        }
+    } texts{*this};
+    walkFrame(bytes, p, yddsSize, texts);
+    m_latest = frame;
     return Decoded;
+}
+
+void class_finger::showLatestFrame()
+{
+    if (m_latest.isEmpty() || !fingerParam)
+        return;
+    restart(m_forces, fingerParam->pressNum);
+
+    // The setters in their order, with the numbers of the frame.
+    struct Setters {
+        class_finger& f;
+        void channel(uint8_t i, uint32_t v, int32_t, bool isPress, float force)
+        {
+            f.setData(i, v);
+            f.setTouchState(i, v & 1);  // bit 0 is the touch flag
+            if (isPress) {
+                f.setPress(i, force, f.fingerParam->pressMax);
+                f.m_forces.append(force);
+            }
+        }
+        void channelsDone() { f.setPressNList(f.m_forces, f.fingerParam->pressMax); }
+        void point(uint8_t k, const Point& pt) { f.setYdds(k, pt.normal, pt.tangential, pt.direction); }
+        void selfProx(uint8_t i, uint32_t v) { f.setSProx(i, v); }
+        void mutualProx(uint8_t i, uint32_t v) { f.setMProx(i, v); }
+        void status(uint8_t b) { f.setErrCode(b); }
+    } setters{*this};
+    walkFrame(reinterpret_cast<const uint8_t*>(m_latest.constData()), *fingerParam, yddsSize, setters);
+    emit fingerSignals.si_dataUpdate();
 }

@@ -77,12 +77,22 @@ fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
     connect(countdownTimer, &QTimer::timeout, this, &fingerForm::countdownStep);
     connectControls();
 
+    // Every frame is decoded, logged and streamed when it comes; the picture and the rows follow
+    // the latest one at the pace of the screen.
+    displayClock = new QTimer(this);
+    displayClock->setInterval(kDisplayPeriodMs);
+    connect(displayClock, &QTimer::timeout, this, &fingerForm::displayTick);
+    csvLog.setWriteFailed([this](const QString& path) { logWriteFailed(path); });
+
     sl_reset(infIdx, addr);
     qDebug() << "fingerForm new";
 }
 
 fingerForm::~fingerForm()
 {
+    // The sensor may be gone, and a closed window must not change what the sensor sends: the
+    // reset's send type stays unsent.
+    closing = true;
     sl_reset(infIdx, addr);
     qDebug() << "fingerForm delete";
     delete ui;
@@ -213,6 +223,7 @@ void fingerForm::sendChannelEnable(uint8_t ch, bool en)
 
 void fingerForm::refreshRows()
 {
+    rowsDue = false;
     if (!ff)
         return;
     const QVector<QString>& values = ff->dataList;
@@ -246,10 +257,63 @@ void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pa
         return;
     const QByteArray frame(reinterpret_cast<const char*>(pack.constData()), pack.size());
     // A rejected frame keeps the previous texts in the decoder: nothing is sent or logged for it.
-    if (ff->parseData(frame) != class_finger::Decoded)
+    if (ff->decodeFrame(frame) != class_finger::Decoded)
         return;
+    viewDue = true;
+    rowsDue = true;
+    if (!displayClock->isActive())
+        startDisplayClock();
     emit si_sendDataStrList(this->infIdx, this->addr, ff->dataList);
     save();
+}
+
+void fingerForm::startDisplayClock()
+{
+    // A hidden panel waits for its show event.
+    if (isVisible())
+        displayClock->start();
+}
+
+namespace {
+// Shown and not covered, for example by the sub-window of another panel.
+bool exposed(const QWidget* w)
+{
+    return w->isVisible() && !w->visibleRegion().isEmpty();
+}
+}  // namespace
+
+void fingerForm::displayTick()
+{
+    if (!ff || !isVisible()) {
+        displayClock->stop();
+        return;
+    }
+    // The view's update refreshes the rows too (si_dataUpdate); a covered part waits its turn.
+    if (viewDue && exposed(ff->widget)) {
+        viewDue = false;
+        ff->showLatestFrame();
+    }
+    if (rowsDue && exposed(ui->sawgDataList))
+        refreshRows();
+    if (!viewDue && !rowsDue)
+        displayClock->stop();
+}
+
+void fingerForm::flushDisplay()
+{
+    if (ff && (viewDue || rowsDue)) {
+        viewDue = false;
+        ff->showLatestFrame();
+    }
+    rowsDue = false;
+    displayClock->stop();
+}
+
+void fingerForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (viewDue || rowsDue)
+        startDisplayClock();
 }
 
 void fingerForm::save()
@@ -269,12 +333,15 @@ void fingerForm::save()
             return;
         }
     }
-    if (!csvLog.writeFrame(*ff, QDateTime::currentMSecsSinceEpoch())) {
-        const QString path = csvLog.path();
-        ui->chkbtnSave->setChecked(false);
-        stopLogging();
-        hooks::warning(QObject::tr("保存失败"), QObject::tr("文件写入失败:") + QDir::toNativeSeparators(path));
-    }
+    if (!csvLog.writeFrame(*ff, QDateTime::currentMSecsSinceEpoch()))
+        logWriteFailed(csvLog.path());
+}
+
+void fingerForm::logWriteFailed(const QString& path)
+{
+    csvLog.close();  // what could not be written is lost: one warning says so
+    ui->chkbtnSave->setChecked(false);
+    hooks::warning(QObject::tr("保存失败"), QObject::tr("文件写入失败:") + QDir::toNativeSeparators(path));
 }
 
 void fingerForm::stopLogging()
@@ -311,6 +378,9 @@ void fingerForm::sl_reset(uint8_t infIdx, uint8_t addr)
         ff = nullptr;
         delete view;
     }
+    viewDue = false;
+    rowsDue = false;
+    displayClock->stop();
     for (QTableWidget* t : {ui->tbwThreshold, ui->tbwCaliTable}) {
         t->clear();
         t->setRowCount(0);

@@ -42,6 +42,8 @@ uint16_t perChannelLen(int bytesPerChannel, int channels)
 
 void fingerForm::request(const QByteArray& frame, uint16_t rspLen)
 {
+    if (closing)
+        return;
     emit si_cmdReq1(infIdx, addr, frame, rspLen);
 }
 

@@ -42,6 +42,11 @@ constexpr int kMdiSize = 400;
 // A sensor item keeps its address here, so a click needs no parsing of its label.
 constexpr int kAddrRole = Qt::UserRole;
 
+uint16_t sensorKey(uint8_t infIdx, uint8_t addr)
+{
+    return uint16_t(infIdx << 8 | addr);
+}
+
 // Every type that crosses the worker's queued connections, under the names its signals use.
 void registerWorkerTypes()
 {
@@ -157,6 +162,25 @@ void orvalisForm::start()
     });
     connect(worker, &fingerThread::si_connectedSensor, this, [this](const sensor_ts& s) { sensorFound(s); });
     connect(worker, &fingerThread::si_disconnectedSensor, this, [this](const sensor_ts& s) { sensorGone(s); });
+    // Made before the worker runs and queued behind its sensor reports, so a sensor's first frames
+    // find its panel; a report for a sensor without one (its window closed) is dropped.
+    connect(worker, &fingerThread::si_updateData1, this, [this](uint8_t i, uint8_t a, const QVector<uint8_t>& pack) {
+        if (fingerForm* panel = panelFor(i, a))
+            panel->sl_updateData(i, a, pack);
+    });
+    connect(worker, &fingerThread::si_setHz1, this, [this](uint8_t i, uint8_t a, uint16_t hz, uint16_t rHz) {
+        if (fingerForm* panel = panelFor(i, a))
+            panel->sl_setHz(i, a, hz, rHz);
+    });
+    connect(worker, &fingerThread::si_cmdRsp1, this, [this](uint8_t i, uint8_t a, const QByteArray& req, const QByteArray& rsp) {
+        if (fingerForm* panel = panelFor(i, a))
+            panel->sl_cmdRsp(i, a, req, rsp);
+    });
+    connect(worker, &fingerThread::si_cmdRspErr1, this,
+            [this](uint8_t i, uint8_t a, const QByteArray& req, const QByteArray& rsp) {
+                if (fingerForm* panel = panelFor(i, a))
+                    panel->sl_cmdRspErr(i, a, req, rsp);
+            });
 
     worker->moveToThread(workerThread);
     connect(workerThread, &QThread::started, worker, &fingerThread::started);
@@ -257,17 +281,19 @@ fingerForm* orvalisForm::newPanel(uint8_t infIdx, uint8_t addr, QWidget* parent)
 {
     auto* panel = new fingerForm(infIdx, addr, parent);
     panel->setObjectName(windowName(infIdx, addr));
-    connect(panel, &fingerForm::si_sendDataStrList, this, [this] { tcpSend(); });
+    connect(panel, &fingerForm::si_sendDataStrList, this, [this, panel] { panelDecoded(panel); });
+    panels.insert(sensorKey(infIdx, addr), panel);
     // A report of an ended worker may still arrive: its panel gets no bus, and the ended
     // worker's own gone reports, queued behind it, remove it again.
-    if (!worker)
-        return panel;
-    connect(panel, &fingerForm::si_cmdReq1, worker, &fingerThread::sl_cmdReq1);
-    connect(worker, &fingerThread::si_updateData1, panel, &fingerForm::sl_updateData);
-    connect(worker, &fingerThread::si_setHz1, panel, &fingerForm::sl_setHz);
-    connect(worker, &fingerThread::si_cmdRsp1, panel, &fingerForm::sl_cmdRsp);
-    connect(worker, &fingerThread::si_cmdRspErr1, panel, &fingerForm::sl_cmdRspErr);
+    if (worker)
+        connect(panel, &fingerForm::si_cmdReq1, worker, &fingerThread::sl_cmdReq1);
     return panel;
+}
+
+fingerForm* orvalisForm::panelFor(uint8_t infIdx, uint8_t addr) const
+{
+    const auto it = panels.constFind(sensorKey(infIdx, addr));
+    return it == panels.constEnd() ? nullptr : it->data();
 }
 
 QMdiSubWindow* orvalisForm::findSubWindow(const QString& name, int* index) const
@@ -333,6 +359,7 @@ void orvalisForm::sensorGone(const sensor_ts& sensor)
 
     const QString name = windowName(sensor.infIdx, sensor.addr);
     qDebug() << name;
+    panels.remove(sensorKey(sensor.infIdx, sensor.addr));
     int j = -1;
     QMdiSubWindow* sub = findSubWindow(name, &j);
     if (!sub)
@@ -409,15 +436,33 @@ void orvalisForm::onServerButton()
 
 void orvalisForm::tcpSend()
 {
+    sendSample(streamSourceNow());
+}
+
+void orvalisForm::panelDecoded(const fingerForm* panel)
+{
+    // One sample per frame of the source: a frame of another panel would send the source's
+    // values again.
+    if (panel == streamSourceNow())
+        sendSample(panel);
+}
+
+fingerForm* orvalisForm::streamSourceNow()
+{
     if (QMdiSubWindow* active = mdiArea->activeSubWindow()) {
         fingerForm* panel = panelOf(active);
         if (panel && panel->ff)
             streamSource = panel;
     }
     // A source panel that went, or lost its view, sends nothing until another one is active.
-    if (!streamSource || !streamSource->ff || !tcp->isConnected)
+    return streamSource && streamSource->ff ? streamSource.data() : nullptr;
+}
+
+void orvalisForm::sendSample(const fingerForm* source)
+{
+    if (!source || !tcp->isConnected)
         return;
-    const QByteArray sample = waveformStream::sample(*streamSource->ff, ui->cbbTcpDataFormat->currentIndex());
+    const QByteArray sample = waveformStream::sample(*source->ff, ui->cbbTcpDataFormat->currentIndex());
     if (!sample.isEmpty())
         tcp->socket->write(sample);
 }

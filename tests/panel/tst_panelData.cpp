@@ -273,6 +273,7 @@ void tst_panelData::rowsFollowTheRecord()
     }
     if (p->ff && p->ff->fingerParam) {
         feed(*p, catalogueFrames::sampleFrame(prg));
+        p->flushDisplay();
         QCOMPARE(p->dataFormList.size(), p->ff->dataList.size());
         for (int i = 0; i < rows.size(); ++i)
             QCOMPARE(p->dataFormList[i]->ui->lbData->text(), p->ff->dataList[i]);
@@ -303,6 +304,7 @@ void tst_panelData::touchColouring()
     v.channels[0] = 12345;
     v.channels[1] = 12344;
     feed(*p, catalogueFrames::frameFor(17, v));
+    p->flushDisplay();
     QLabel* ch0 = p->dataFormList[0]->ui->lbData;
     QLabel* ch1 = p->dataFormList[1]->ui->lbData;
     QCOMPARE(ch0->text(), QString("12345"));
@@ -315,6 +317,7 @@ void tst_panelData::touchColouring()
     v.channels[0] = 12344;
     v.channels[1] = 1;
     feed(*p, catalogueFrames::frameFor(17, v, 2));
+    p->flushDisplay();
     QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
     QCOMPARE(ch1->styleSheet(), QString("color: rgb(255, 0, 0);"));
     QCOMPARE(ch1->text(), QString("1"));
@@ -327,6 +330,7 @@ void tst_panelData::negativeChannelStaysBlack()
     sim::FrameValues v = catalogueFrames::sampleValues(*r);
     v.channels[0] = 0x80000001u;
     feed(*p, catalogueFrames::frameFor(2, v));
+    p->flushDisplay();
     QLabel* ch0 = p->dataFormList[0]->ui->lbData;
     QCOMPARE(ch0->text(), QString("-2147483647"));
     QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
@@ -348,6 +352,7 @@ void tst_panelData::framePath()
     p->sl_updateData(1, 0x60, catalogueFrames::toPack(frame31(7, 98)));
     p->sl_updateData(0, 0x61, catalogueFrames::toPack(frame31(7, 98)));
     QCOMPARE(sent.size(), 1);
+    p->flushDisplay();
     QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("11"));
     QCOMPARE(p->ff->seq, uint8_t(5));
 }
