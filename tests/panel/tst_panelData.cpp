@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -61,6 +63,18 @@ QByteArray frame31(uint8_t seq, uint32_t first)
     return catalogueFrames::frameFor(31, v, seq);
 }
 
+RecordingView* viewOf(const fingerForm& p)
+{
+    return dynamic_cast<RecordingView*>(p.ff);
+}
+
+bool showAndWait(QWidget& w)
+{
+    w.resize(600, 700);
+    w.show();
+    return QTest::qWaitForWindowExposed(&w);
+}
+
 QByteArray corrupted(QByteArray frame)
 {
     frame[frame.size() - 1] = char(frame[frame.size() - 1] + 1);
@@ -94,6 +108,10 @@ private slots:
     void touchColouring();
     void negativeChannelStaysBlack();
     void framePath();
+    void burstShownOnceAtItsLastFrame();
+    void hiddenPanelShowsLatestWhenShown();
+    void coveredPanelWaitsItsTurn();
+    void flushShowsOnlyWhatIsNew();
     void frameRateLabel();
     void resetForgetsTheView();
     void csvHeaderAndRows();
@@ -355,6 +373,100 @@ void tst_panelData::framePath()
     p->flushDisplay();
     QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("11"));
     QCOMPARE(p->ff->seq, uint8_t(5));
+}
+
+void tst_panelData::burstShownOnceAtItsLastFrame()
+{
+    auto p = panelFor(31);
+    QVERIFY(showAndWait(*p));
+    RecordingView* view = viewOf(*p);
+    QSignalSpy sent(p.get(), &fingerForm::si_sendDataStrList);
+    p->ui->chkbtnSave->setChecked(true);
+    // Frames faster than the clock: all come in before the event loop runs once.
+    constexpr int kFrames = 200;
+    for (int i = 0; i < kFrames; ++i)
+        feed(*p, frame31(uint8_t(i), uint32_t(1000 + i)));
+    QCOMPARE(sent.size(), kFrames);
+    QCOMPARE(sent.last()[2].value<QVector<QString>>().first(), QString("1199"));
+    QVERIFY(view->firstChannel.isEmpty());
+
+    // The clock shows the last of them, once, in the view and in the rows.
+    QTRY_COMPARE(view->firstChannel, QVector<uint32_t>{1199});
+    QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("1199"));
+    QTRY_VERIFY(view->paints > 0);
+    // Nothing new: nothing is shown again and nothing repainted.
+    const int paints = view->paints;
+    QTest::qWait(10 * fingerForm::kDisplayPeriodMs);
+    QCOMPARE(view->paints, paints);
+    QCOMPARE(view->firstChannel.size(), 1);
+
+    // Every frame was logged once.
+    const QString path = p->savePath();
+    p->ui->chkbtnSave->setChecked(false);
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), kFrames + 2);  // header, the rows, the empty rest
+    for (int i = 0; i < kFrames; ++i)
+        QCOMPARE(lines[1 + i].split(',')[2].toInt(), 1000 + i);
+}
+
+void tst_panelData::hiddenPanelShowsLatestWhenShown()
+{
+    auto p = panelFor(31);
+    RecordingView* view = viewOf(*p);
+    feed(*p, frame31(1, 11));
+    feed(*p, frame31(2, 12));
+    QTest::qWait(5 * fingerForm::kDisplayPeriodMs);
+    QVERIFY(view->firstChannel.isEmpty());
+    QVERIFY(showAndWait(*p));
+    QTRY_COMPARE(view->firstChannel, QVector<uint32_t>{12});
+    QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("12"));
+
+    // Hidden again, and shown after more frames: the latest of them.
+    p->hide();
+    feed(*p, frame31(3, 13));
+    feed(*p, frame31(4, 14));
+    p->show();
+    QTRY_COMPARE(view->firstChannel, (QVector<uint32_t>{12, 14}));
+}
+
+void tst_panelData::coveredPanelWaitsItsTurn()
+{
+    // Two panels as tabs of one area: the one behind is not drawn until it comes to the front.
+    QMdiArea area;
+    area.setViewMode(QMdiArea::TabbedView);
+    QMdiSubWindow* subs[2];
+    fingerForm* panels[2];
+    for (int k = 0; k < 2; ++k) {
+        panels[k] = new fingerForm(0, uint8_t(0x60 + k));
+        panels[k]->sl_connectedFinger(0, uint8_t(0x60 + k), sensor(31, 0, uint8_t(0x60 + k)));
+        subs[k] = area.addSubWindow(panels[k]);
+        subs[k]->show();
+    }
+    QVERIFY(showAndWait(area));
+    area.setActiveSubWindow(subs[1]);
+    for (fingerForm* p : panels)
+        feed(*p, frame31(1, 21));
+    QTRY_COMPARE(viewOf(*panels[1])->firstChannel, QVector<uint32_t>{21});
+    QTest::qWait(5 * fingerForm::kDisplayPeriodMs);
+    QVERIFY(viewOf(*panels[0])->firstChannel.isEmpty());
+
+    area.setActiveSubWindow(subs[0]);
+    QTRY_COMPARE(viewOf(*panels[0])->firstChannel, QVector<uint32_t>{21});
+    QCOMPARE(viewOf(*panels[1])->firstChannel.size(), 1);
+}
+
+void tst_panelData::flushShowsOnlyWhatIsNew()
+{
+    auto p = panelFor(31);
+    RecordingView* view = viewOf(*p);
+    p->flushDisplay();  // nothing decoded yet
+    QVERIFY(view->firstChannel.isEmpty());
+    feed(*p, frame31(1, 31));
+    feed(*p, corrupted(frame31(2, 32)));  // rejected: the last decoded frame stays the one shown
+    p->flushDisplay();
+    p->flushDisplay();
+    QCOMPARE(view->firstChannel, QVector<uint32_t>{31});
+    QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("31"));
 }
 
 void tst_panelData::frameRateLabel()
