@@ -4,6 +4,7 @@
 #include "hooks.h"
 
 #include <QDebug>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -62,6 +63,15 @@ bool readPoint(const uint8_t* at, uint8_t format, Point& out)
     default:
         return false;
     }
+}
+
+// The decimal text of an integer, as QString::number writes it, without its locale machinery:
+// a frame has dozens of them.
+QString decimal(int64_t v)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    return QString::fromLatin1(digits, int(end - digits));
 }
 
 // Empties a list for the next frame without copying it when the previous frame's list is still
@@ -229,7 +239,7 @@ int class_finger::decodeFrame(const QByteArray& frame)
         class_finger& f;
         void channel(uint8_t, uint32_t, int32_t sv, bool, float)
         {
-            const QString text = QString::number(sv);
+            const QString text = decimal(sv);
             f.chDataList.append(text);
             f.dataList.append(text);
         }
@@ -238,7 +248,7 @@ int class_finger::decodeFrame(const QByteArray& frame)
         {
             const ydds_str_ts texts{QString::number(pt.normal, 'f', kForceDecimals),
                                     QString::number(pt.tangential, 'f', kForceDecimals),
-                                    QString::number(pt.direction)};
+                                    decimal(pt.direction)};
             f.yddsList.append(texts);
             f.dataList.append(texts.normal);
             f.dataList.append(texts.tangential);
@@ -247,7 +257,7 @@ int class_finger::decodeFrame(const QByteArray& frame)
         // Each proximity text goes to its own list, the joint list and the frame's list.
         void prox(QVector<QString>& own, uint32_t v)
         {
-            const QString text = QString::number(v);
+            const QString text = decimal(v);
             own.append(text);
             f.proxList.append(text);
             f.dataList.append(text);
@@ -256,7 +266,7 @@ int class_finger::decodeFrame(const QByteArray& frame)
         void mutualProx(uint8_t, uint32_t v) { prox(f.mProxList, v); }
         void status(uint8_t b)
         {
-            const QString text = QString::number(b);
+            const QString text = decimal(b);
             f.statusList.append(text);
             f.dataList.append(text);
         }

@@ -28,6 +28,12 @@ constexpr int8_t kTouchUnknown = -1;
 
 const char* const kTouchedStyle = "color: rgb(255, 0, 0);";
 const char* const kUntouchedStyle = "color: rgb(0, 0, 0);";
+
+// Shown and not covered, for example by the sub-window of another panel.
+bool exposed(const QWidget* w)
+{
+    return w->isVisible() && !w->visibleRegion().isEmpty();
+}
 }  // namespace
 
 fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
@@ -80,6 +86,7 @@ fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
     // Every frame is decoded, logged and streamed when it comes; the picture and the rows follow
     // the latest one at the pace of the screen.
     displayClock = new QTimer(this);
+    displayClock->setSingleShot(true);
     displayClock->setInterval(kDisplayPeriodMs);
     connect(displayClock, &QTimer::timeout, this, &fingerForm::displayTick);
     csvLog.setWriteFailed([this](const QString& path) { logWriteFailed(path); });
@@ -223,6 +230,13 @@ void fingerForm::sendChannelEnable(uint8_t ch, bool en)
 
 void fingerForm::refreshRows()
 {
+    // Rows that cannot be seen follow when they can: a new style sheet costs more than a frame.
+    if (exposed(ui->sawgDataList))
+        showRows();
+}
+
+void fingerForm::showRows()
+{
     rowsDue = false;
     if (!ff)
         return;
@@ -261,7 +275,7 @@ void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pa
         return;
     viewDue = true;
     rowsDue = true;
-    if (!displayClock->isActive())
+    if (!displayClock->isActive() && !displayWaits)
         startDisplayClock();
     emit si_sendDataStrList(this->infIdx, this->addr, ff->dataList);
     save();
@@ -269,43 +283,41 @@ void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pa
 
 void fingerForm::startDisplayClock()
 {
+    displayWaits = false;
     // A hidden panel waits for its show event.
     if (isVisible())
         displayClock->start();
 }
 
-namespace {
-// Shown and not covered, for example by the sub-window of another panel.
-bool exposed(const QWidget* w)
-{
-    return w->isVisible() && !w->visibleRegion().isEmpty();
-}
-}  // namespace
-
 void fingerForm::displayTick()
 {
-    if (!ff || !isVisible()) {
-        displayClock->stop();
+    if (!ff || !isVisible())
         return;
-    }
-    // The view's update refreshes the rows too (si_dataUpdate); a covered part waits its turn.
+    bool shown = false;
     if (viewDue && exposed(ff->widget)) {
         viewDue = false;
-        ff->showLatestFrame();
+        shown = true;
+        ff->showLatestFrame();  // its si_dataUpdate refreshes the rows when they are up
     }
-    if (rowsDue && exposed(ui->sawgDataList))
-        refreshRows();
-    if (!viewDue && !rowsDue)
-        displayClock->stop();
+    if (rowsDue && exposed(ui->sawgDataList)) {
+        shown = true;
+        showRows();
+    }
+    // Nothing due could be seen (the panel lies behind another window, or the page with the
+    // picture or the rows is not up): later frames change nothing of that, so the clock waits
+    // until the panel is painted, shown or turned to another page.
+    displayWaits = !shown && (viewDue || rowsDue);
 }
 
 void fingerForm::flushDisplay()
 {
-    if (ff && (viewDue || rowsDue)) {
+    if (ff && viewDue) {
         viewDue = false;
         ff->showLatestFrame();
     }
-    rowsDue = false;
+    if (rowsDue)
+        showRows();
+    displayWaits = false;
     displayClock->stop();
 }
 
@@ -313,6 +325,14 @@ void fingerForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (viewDue || rowsDue)
+        startDisplayClock();
+}
+
+void fingerForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // Painted while the clock waits: what covered the panel has moved away.
+    if (displayWaits)
         startDisplayClock();
 }
 
@@ -380,6 +400,7 @@ void fingerForm::sl_reset(uint8_t infIdx, uint8_t addr)
     }
     viewDue = false;
     rowsDue = false;
+    displayWaits = false;
     displayClock->stop();
     for (QTableWidget* t : {ui->tbwThreshold, ui->tbwCaliTable}) {
         t->clear();

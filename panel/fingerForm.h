@@ -71,7 +71,7 @@ public:
     // Shows the latest decoded frame in the view and the rows at once, whether the panel is shown
     // or not. Otherwise the display clock does so at its own pace while the panel can be seen.
     void flushDisplay();
-    static constexpr int kDisplayPeriodMs = 16;  // about 60 pictures a second at most
+    static constexpr int kDisplayPeriodMs = 33;  // about 30 pictures a second at most
 
     // Raw threshold for a force f from the calibration forces F and the raw values r of one
     // channel (interpolated between points; only the points both lists hold are used).
@@ -90,6 +90,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 signals:
     void si_cmdReq1(uint8_t infIdx, uint8_t addr, QByteArray cmd, uint16_t rspLen);
@@ -130,6 +131,7 @@ private:
 
     // Data path.
     void refreshRows();
+    void showRows();
     void displayTick();
     void startDisplayClock();
     void save();
@@ -153,6 +155,7 @@ private:
     QTimer* displayClock = nullptr;
     bool viewDue = false;
     bool rowsDue = false;
+    bool displayWaits = false;  // what is due cannot be seen: no use ticking for it
     bool closing = false;  // in the destructor: the panel asks nothing more of its sensor
     // Last shown row texts and touch colours, so a frame repaints only what changed.
     QVector<int8_t> rowTouch;

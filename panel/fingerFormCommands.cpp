@@ -272,6 +272,9 @@ void fingerForm::setSendTypeFromCombo(int index)
 
 void fingerForm::tabChanged(int index)
 {
+    // The page that comes up shows the latest frame.
+    if (viewDue || rowsDue)
+        startDisplayClock();
     if (index == kTabInfo) {
         // The model view shows forces: have the sensor send them while its page is up.
         request(SetSendType, Params().u8(7, kSendTypeForce).p, kLenStd);
