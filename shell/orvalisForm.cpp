@@ -163,24 +163,18 @@ void orvalisForm::start()
     connect(worker, &fingerThread::si_connectedSensor, this, [this](const sensor_ts& s) { sensorFound(s); });
     connect(worker, &fingerThread::si_disconnectedSensor, this, [this](const sensor_ts& s) { sensorGone(s); });
     // Made before the worker runs and queued behind its sensor reports, so a sensor's first frames
-    // find its panel; a report for a sensor without one (its window closed) is dropped.
-    connect(worker, &fingerThread::si_updateData1, this, [this](uint8_t i, uint8_t a, const QVector<uint8_t>& pack) {
-        if (fingerForm* panel = panelFor(i, a))
-            panel->sl_updateData(i, a, pack);
-    });
-    connect(worker, &fingerThread::si_setHz1, this, [this](uint8_t i, uint8_t a, uint16_t hz, uint16_t rHz) {
-        if (fingerForm* panel = panelFor(i, a))
-            panel->sl_setHz(i, a, hz, rHz);
-    });
-    connect(worker, &fingerThread::si_cmdRsp1, this, [this](uint8_t i, uint8_t a, const QByteArray& req, const QByteArray& rsp) {
-        if (fingerForm* panel = panelFor(i, a))
-            panel->sl_cmdRsp(i, a, req, rsp);
-    });
-    connect(worker, &fingerThread::si_cmdRspErr1, this,
-            [this](uint8_t i, uint8_t a, const QByteArray& req, const QByteArray& rsp) {
-                if (fingerForm* panel = panelFor(i, a))
-                    panel->sl_cmdRspErr(i, a, req, rsp);
-            });
+    // find its panel. Each report goes to the panel of its sensor only; one for a sensor without
+    // a panel (its window closed) is dropped.
+    const auto toPanel = [this](auto slot) {
+        return [this, slot](uint8_t infIdx, uint8_t addr, auto... report) {
+            if (fingerForm* panel = panelFor(infIdx, addr))
+                (panel->*slot)(infIdx, addr, report...);
+        };
+    };
+    connect(worker, &fingerThread::si_updateData1, this, toPanel(&fingerForm::sl_updateData));
+    connect(worker, &fingerThread::si_setHz1, this, toPanel(&fingerForm::sl_setHz));
+    connect(worker, &fingerThread::si_cmdRsp1, this, toPanel(&fingerForm::sl_cmdRsp));
+    connect(worker, &fingerThread::si_cmdRspErr1, this, toPanel(&fingerForm::sl_cmdRspErr));
 
     worker->moveToThread(workerThread);
     connect(workerThread, &QThread::started, worker, &fingerThread::started);

@@ -5,6 +5,7 @@
 #include "ui_fingerForm.h"
 
 #include "catalogueFrames.h"
+#include "class_csvLog.h"
 #include "dataForm.h"
 #include "hooks.h"
 #include "testMain.h"
@@ -120,6 +121,7 @@ private slots:
     void csvNewFileAfterSwitchingOn();
     void csvUnopenableFileWarns();
     void csvKeepsRowsWhenPanelGoes();
+    void csvLaterWriteFailureReported();
     void csvTwoPanelsTwoFiles();
     void loggingKeepsEveryFrame();
 };
@@ -601,6 +603,22 @@ void tst_panelData::csvUnopenableFileWarns()
     feed(*p, frame31(2, 11));
     QCOMPARE(WarningRecorder::warnings().size(), 1);
     QFile::remove(p->saveDir);
+}
+
+void tst_panelData::csvLaterWriteFailureReported()
+{
+    // A device that takes no byte: the write the log makes by itself, after the row, fails.
+    class_finger decoder(31, nullptr);
+    QCOMPARE(decoder.decodeFrame(frame31(1, 11)), int(class_finger::Decoded));
+    class_csvLog log;
+    QStringList failed;
+    log.setWriteFailed([&failed](const QString& path) { failed << path; });
+    QVERIFY(log.open("/dev/full"));
+    QVERIFY(log.writeFrame(decoder, 1));  // formatted, not yet written
+    QVERIFY(failed.isEmpty());
+    QTRY_COMPARE(failed, QStringList{"/dev/full"});
+    QVERIFY(!log.close());
+    QCOMPARE(failed.size(), 1);
 }
 
 void tst_panelData::csvKeepsRowsWhenPanelGoes()
