@@ -37,7 +37,11 @@
 //   timeout, calibration, ...); a setting answers status 0 in byte 7, 1 for a channel the type
 //   lacks, 2 for a value out of range.
 // - 0x70 moves the sensor to the address in request byte 7 at once (1..0x6F, others refused),
-//   so its answer is read from the new address.
+//   so its answer is read from the new address. That answer (0xF0, byte 7 the address now held)
+//   stays until it is read: a request written before that read takes effect but is not answered.
+//   The answer to 0x71 (0xF1) carries the address in byte 7.
+// - Whatever byte 2 of a request holds, the sensor takes it; the address tool's query 0x71 and set
+//   0x70 carry 0x00 there and reach every sensor its write reaches.
 //
 // Everything here is guarded by one mutex inside the layer: tests, the bus worker's thread and the
 // plug threads may call in at any time. Plug routines are called without that mutex held.
