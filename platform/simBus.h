@@ -38,6 +38,9 @@
 //   lacks, 2 for a value out of range.
 // - 0x70 moves the sensor to the address in request byte 7 at once (1..0x6F, others refused),
 //   so its answer is read from the new address.
+// - Address 0 is the general call: a write to 0 reaches every sensor the multiplexer routes (or
+//   every sensor of a bridge without one), and they all answer a read from 0, driving the line
+//   together. A sensor's pending answer is served by a read at its own address or at 0.
 //
 // Everything here is guarded by one mutex inside the layer: tests, the bus worker's thread and the
 // plug threads may call in at any time. Plug routines are called without that mutex held.
@@ -197,6 +200,8 @@ QVector<QByteArray> packetLog(int bridge);  // CH341 stream packets, CH347 write
 void clearPacketLog(int bridge);
 int delayCodeCount(int bridge);             // CH341 stream delay codes seen
 uint32_t streamMode(int bridge);            // last CH341SetStream / CH347I2C_Set mode
+bool clockStretch(int bridge);              // last CH347I2C_SetStretch, false after power-up
+int driverMode(int bridge);                 // last CH347I2C_SetDriverMode, 0 after power-up
 int pcaControl(int bridge);                 // multiplexer control byte; -1 without a multiplexer
 int pcaResetCount(int bridge);              // falling edges of the multiplexer's reset line
 bool pcaResetLineLow(int bridge);
