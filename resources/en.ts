@@ -87,6 +87,30 @@
         <source>断开</source>
         <translation>Disconnect</translation>
     </message>
+    <message>
+        <source>无PCA9548</source>
+        <translation>No PCA9548</translation>
+    </message>
+    <message>
+        <source>转接板-1(PCA9548-4)</source>
+        <translation>Board-1(PCA9548-4)</translation>
+    </message>
+    <message>
+        <source>转接板-2(PCA9548-5)</source>
+        <translation>Board-2(PCA9548-5)</translation>
+    </message>
+    <message>
+        <source>转接板-3(PCA9548-6)</source>
+        <translation>Board-3(PCA9548-6)</translation>
+    </message>
+    <message>
+        <source>转接板-4(PCA9548-3)</source>
+        <translation>Board-4(PCA9548-3)</translation>
+    </message>
+    <message>
+        <source>转接板-5(PCA9548-2)</source>
+        <translation>Board-5(PCA9548-2)</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -105,6 +129,77 @@
     <message>
         <source>调试</source>
         <translation>Debug</translation>
+    </message>
+</context>
+<context>
+    <name>fwUpdateForm</name>
+    <message>
+        <source>通讯接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>接口选择</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>无PCA9548</source>
+        <translation>No PCA9548</translation>
+    </message>
+    <message>
+        <source>转接板-1(PCA9548-4)</source>
+        <translation>Board-1(PCA9548-4)</translation>
+    </message>
+    <message>
+        <source>转接板-2(PCA9548-5)</source>
+        <translation>Board-2(PCA9548-5)</translation>
+    </message>
+    <message>
+        <source>转接板-3(PCA9548-6)</source>
+        <translation>Board-3(PCA9548-6)</translation>
+    </message>
+    <message>
+        <source>转接板-4(PCA9548-3)</source>
+        <translation>Board-4(PCA9548-3)</translation>
+    </message>
+    <message>
+        <source>转接板-5(PCA9548-2)</source>
+        <translation>Board-5(PCA9548-2)</translation>
+    </message>
+    <message>
+        <source>程序文件</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>文件选择</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>加密</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <source>不加密</source>
+        <translation>Unencrypted</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>复位命令</source>
+        <translation>Reset command</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>定制</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
     </message>
 </context>
 <context>
