@@ -141,8 +141,9 @@ public:
     // holds), serial the whole of data.
     void sensorWrite(uint8_t addr, QByteArray data, uint16_t len);
     // One read on the chosen link, appended to *out: a bridge reads len bytes (0x00 where a CH341
-    // read fails, 0xFF where a CH347 read fails), serial all it has received.
-    void sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t timeout);
+    // read fails, 0xFF where a CH347 read fails), serial all it has received. Returns the bridge's
+    // count (0: the read failed) or the number of serial bytes; -1 when there is no adapter.
+    int sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t timeout);
 
     // The multiplexer selection shared by the tabs that offer it by index.
     static constexpr int kPcaChoices = 14;
