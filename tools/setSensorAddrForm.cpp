@@ -120,10 +120,10 @@ void setSensorAddrForm::interfaceChanged(int index)
     ui->cbbInfArg->clear();
     QStringList items;
     if (index == 0) {
-        ui->lbInfArg->setText(tr("波特率"));
+        ui->lbInfArg->setText(QObject::tr("波特率"));
         items = kSerialRates;
     } else if (index == 1 || index == 2) {
-        ui->lbInfArg->setText(tr("转接板"));
+        ui->lbInfArg->setText(QObject::tr("转接板"));
         items = pcaItemTexts();
     }
     // The bridges list their devices 100 ms after they are made; serial lists its ports at once.
@@ -184,8 +184,8 @@ void setSensorAddrForm::writeMask()
 
 void setSensorAddrForm::infOpen()
 {
-    ui->pbtnInfConnect->setText(tr("断开"));
-    ui->lbFingerState->setText(tr("扫描中。。。"));
+    ui->pbtnInfConnect->setText(QObject::tr("断开"));
+    ui->lbFingerState->setText(QObject::tr("扫描中。。。"));
     answerAge = 0;
     rec.clear();
     if (pollTimer)
@@ -199,8 +199,8 @@ void setSensorAddrForm::infClose()
 {
     if (!ui)
         return;
-    ui->pbtnInfConnect->setText(tr("连接"));
-    ui->lbFingerState->setText(tr("接口未打开"));
+    ui->pbtnInfConnect->setText(QObject::tr("连接"));
+    ui->lbFingerState->setText(QObject::tr("接口未打开"));
     ui->cbbInfList->clear();
     devList.clear();
     if (pollTimer)
@@ -279,12 +279,12 @@ void setSensorAddrForm::querySerial()
 void setSensorAddrForm::answered(bool setDone, int addr)
 {
     if (answerAge == 0) {
-        ui->lbFingerState->setText(tr("已连接"));
+        ui->lbFingerState->setText(QObject::tr("已连接"));
         if (watchdogTimer)
             watchdogTimer->start(kWatchdogMs);
     }
     if (setDone) {
-        ui->lbCmdState->setText(tr("成功"));
+        ui->lbCmdState->setText(QObject::tr("成功"));
         QTimer::singleShot(kSuccessShownMs, this, [this] { ui->lbCmdState->clear(); });
     }
     answerAge = 1;
@@ -304,6 +304,6 @@ void setSensorAddrForm::watchdogTick()
         return;
     }
     answerAge = 0;
-    ui->lbFingerState->setText(tr("断开"));
+    ui->lbFingerState->setText(QObject::tr("断开", "sensor lost"));
     watchdogTimer->stop();
 }
