@@ -45,8 +45,9 @@ bool sumOk(const QByteArray& frame)
     return (sum & 0xFF) == b[n - 2] && (sum >> 8) == b[n - 1];
 }
 
-// 55 AA addr status 00 00 00 addr 00 sum: the answers about a sensor's address.
-QByteArray addressAnswer(uint8_t addr, uint8_t status)
+}  // namespace
+
+QByteArray SerialSensorPeer::addressAnswer(uint8_t addr, uint8_t status)
 {
     QByteArray a(kDefaultAnswerLen, '\0');
     a[0] = char(0x55);
@@ -57,8 +58,6 @@ QByteArray addressAnswer(uint8_t addr, uint8_t status)
     sim::closeWithSum(a);
     return a;
 }
-
-}  // namespace
 
 SerialSensorPeer::SerialSensorPeer(PtyPair& pty) : pty(pty) { clock.start(); }
 

@@ -72,6 +72,8 @@ public:
     void clearReceived();
     // Writes bytes to the host as they are, in one write: pieces, garbage, several frames at once.
     void sendRaw(const QByteArray& bytes);
+    // 55 AA addr status 00 00 00 addr 00 sum: what a sensor says of its address.
+    static QByteArray addressAnswer(uint8_t addr, uint8_t status);
 
 private:
     struct Entry {

@@ -4,7 +4,6 @@
 #include "ptyPair.h"
 #include "serialSensorPeer.h"
 #include "setSensorAddrForm.h"
-#include "simFrame.h"
 #include "testMain.h"
 #include "ui_setSensorAddrForm.h"
 
@@ -15,15 +14,9 @@ namespace {
 constexpr int kListWaitMs = 2000;
 constexpr int kAnswerWaitMs = 1000;
 
-// 55 AA addr status 00 00 00 addr 00 sum.
 QByteArray answer(uint8_t addr, uint8_t status)
 {
-    QByteArray a = QByteArray::fromHex("55aa0000000000000000 00");
-    a[2] = char(addr);
-    a[3] = char(status);
-    a[7] = char(addr);
-    sim::closeWithSum(a);
-    return a;
+    return SerialSensorPeer::addressAnswer(addr, status);
 }
 
 }  // namespace
