@@ -79,7 +79,7 @@ void TestSetSensorAddrSerial::pollEvery50ms()
     const QByteArray got = peer->received();
     QCOMPARE(got.size() % 2, 0);
     QCOMPARE(got, QByteArray::fromHex("00ff").repeated(got.size() / 2));
-    QVERIFY2(got.size() / 2 >= 14 && got.size() / 2 <= 22, qPrintable(QString::number(got.size() / 2)));
+    QVERIFY2(got.size() / 2 >= 12 && got.size() / 2 <= 22, qPrintable(QString::number(got.size() / 2)));
 }
 
 void TestSetSensorAddrSerial::incomingBytes_data()
