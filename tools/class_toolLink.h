@@ -36,6 +36,7 @@
 #include "class_ch341.h"
 #include "class_ch347.h"
 #include "class_uart.h"
+#include "pca9548.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -147,7 +148,7 @@ public:
 
     // The multiplexer selection shared by the tabs that offer it by index.
     static constexpr int kPcaChoices = 14;
-    static constexpr uint8_t kPcaAddr = 0x70;
+    static constexpr uint8_t kPcaAddr = pca9548::kAddress;
     static const std::array<uint8_t, kPcaChoices> pca9548_mask_ts;
     // Item texts in index order; the first six through translation (context QObject).
     static QStringList pcaItemTexts();
