@@ -41,6 +41,11 @@ void pulseResetPin(class_ch347& bridge)
 const std::array<uint8_t, class_toolLink::kPcaChoices> class_toolLink::pca9548_mask_ts = {
     0xFF, 0x10, 0x20, 0x40, 0x08, 0x04, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
 
+QStringList class_toolLink::serialRateTexts()
+{
+    return {"115200", "460800", "921600"};
+}
+
 QStringList class_toolLink::pcaItemTexts()
 {
     QStringList items = {QObject::tr("无PCA9548"),          QObject::tr("转接板-1(PCA9548-4)"),

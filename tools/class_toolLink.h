@@ -152,6 +152,8 @@ public:
     static const std::array<uint8_t, kPcaChoices> pca9548_mask_ts;
     // Item texts in index order; the first six through translation (context QObject).
     static QStringList pcaItemTexts();
+    // The serial rates the tabs offer.
+    static QStringList serialRateTexts();
 
     QPointer<class_ch341> ch341;
     QPointer<class_ch347> ch347;

@@ -6,7 +6,6 @@
 
 namespace {
 
-const QStringList kSerialRates = {"115200", "460800", "921600"};
 const QStringList kBridgeSpeeds = {"100k", "400k"};
 
 }  // namespace
@@ -88,7 +87,7 @@ void fwUpdateForm::chooseUart()
     ui->cbbIICSpeed->hide();
     chooseLink(linkKind_te::uart);
     ui->cbbInfIdx->clear();
-    ui->cbbInfIdx->addItems(kSerialRates);
+    ui->cbbInfIdx->addItems(serialRateTexts());
     ui->cbbInfIdx->setEditable(true);
     ui->cbbInfIdx->setCurrentIndex(0);
     ui->spbUpdateAddr->show();

@@ -22,9 +22,14 @@ struct speedChoice_ts {
 
 // CH341 modes 0..2 are 20, 100 and 400 kHz, taken as the index; CH347 modes 1..3 are 100, 400 and
 // 750 kHz, index + 1.
-const speedChoice_ts kCh341Speeds = {{"20K", "100K", "400K"}, 1};
-const speedChoice_ts kCh347Speeds = {{"100K", "400K", "750K"}, -1};
-const speedChoice_ts kSerialRates = {{"115200", "460800", "921600"}, 1};
+speedChoice_ts speedsOf(linkKind_te kind)
+{
+    switch (kind) {
+    case linkKind_te::ch341: return {{"20K", "100K", "400K"}, 1};
+    case linkKind_te::ch347: return {{"100K", "400K", "750K"}, -1};
+    default: return {class_toolLink::serialRateTexts(), 1};
+    }
+}
 
 }  // namespace
 
@@ -109,9 +114,7 @@ void sensorDebugForm::stop()
 
 void sensorDebugForm::chooseInterface(linkKind_te kind)
 {
-    const speedChoice_ts& speeds = kind == linkKind_te::ch341   ? kCh341Speeds
-                                   : kind == linkKind_te::ch347 ? kCh347Speeds
-                                                                : kSerialRates;
+    const speedChoice_ts speeds = speedsOf(kind);
     ui->cbbDevSpeed->clear();
     ui->cbbDevSpeed->addItems(speeds.items);
     if (speeds.current >= 0)

@@ -21,7 +21,6 @@ constexpr int kSetAnswerWaitMs = 100;   // serial: for the answer of a set-addre
 constexpr int kBridgeSpeedMode = 1;     // the tool always runs its bridges at 100 kHz
 // Serial poll: address 0 and its complement, "every sensor".
 const QByteArray kSerialPoll = QByteArray::fromHex("00ff");
-const QStringList kSerialRates = {"115200", "460800", "921600"};
 constexpr int kDefaultArg = 1;  // 460800 baud, or "转接板-1(PCA9548-4)"
 
 QByteArray queryFrame()
@@ -121,7 +120,7 @@ void setSensorAddrForm::interfaceChanged(int index)
     QStringList items;
     if (index == 0) {
         ui->lbInfArg->setText(QObject::tr("波特率"));
-        items = kSerialRates;
+        items = serialRateTexts();
     } else if (index == 1 || index == 2) {
         ui->lbInfArg->setText(QObject::tr("转接板"));
         items = pcaItemTexts();
