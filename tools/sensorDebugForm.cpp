@@ -155,11 +155,12 @@ uint8_t sensorDebugForm::address() const
     return uint8_t(ui->spbCh341Addr->value());
 }
 
-bool sensorDebugForm::bridgeReady()
+bool sensorDebugForm::linkReady(bool serialToo)
 {
     const linkKind_te kind = chosenLink();
+    const bool bridge = kind == linkKind_te::ch341 || kind == linkKind_te::ch347;
     // A missing adapter (a tab change inside the write-then-read wait removes it) is a closed link.
-    if ((kind == linkKind_te::ch341 || kind == linkKind_te::ch347) && !linkOpen(kind)) {
+    if ((bridge || (serialToo && kind == linkKind_te::uart)) && !linkOpen(kind)) {
         emit si_appendDebugLog(QObject::tr("转接板未连接"));
         return false;
     }
@@ -168,7 +169,7 @@ bool sensorDebugForm::bridgeReady()
 
 void sensorDebugForm::write()
 {
-    if (!bridgeReady())
+    if (!linkReady(false))
         return;
     const QString text = ui->leCh341Write->text();
     if (text.isEmpty())
@@ -193,7 +194,7 @@ void sensorDebugForm::write()
 
 void sensorDebugForm::read()
 {
-    if (!bridgeReady())
+    if (!linkReady(false))
         return;
     const uint8_t addr = address();
     QByteArray bytes;
@@ -205,9 +206,7 @@ void sensorDebugForm::read()
 
 void sensorDebugForm::writeThenRead()
 {
-    if (!bridgeReady())
-        return;
-    if (chosenLink() == linkKind_te::uart && !linkOpen(linkKind_te::uart))
+    if (!linkReady(true))
         return;
     emit ui->pbtnCh341Write->clicked(false);
     // Events keep running while the sensor prepares its answer: the window stays responsive, and

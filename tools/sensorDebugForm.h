@@ -29,8 +29,9 @@ signals:
 private:
     void chooseInterface(linkKind_te kind);
     void connectToggle();
-    // False, with "转接板未连接" in the log, when a bridge is chosen and not open.
-    bool bridgeReady();
+    // False, with "转接板未连接" in the log, when a bridge is chosen and not open (with serialToo,
+    // also a closed serial port).
+    bool linkReady(bool serialToo);
     void write();
     void read();
     void writeThenRead();

@@ -61,8 +61,8 @@ private slots:
     void failedMaskRead_data();
     void failedMaskRead();
     void boxesMirror();
-    void closedBridgeRefuses_data();
-    void closedBridgeRefuses();
+    void closedLinkRefuses_data();
+    void closedLinkRefuses();
     void speedAtConnection_data();
     void speedAtConnection();
     void reclickReplacesTheAdapter();
@@ -343,28 +343,37 @@ void TestSensorDebug::boxesMirror()
     QCOMPARE(connectorsChecked(), QStringList({"6"}));
 }
 
-void TestSensorDebug::closedBridgeRefuses_data()
+void TestSensorDebug::closedLinkRefuses_data()
 {
+    QTest::addColumn<int>("link");
     QTest::addColumn<QString>("button");
-    QTest::newRow("write") << "pbtnCh341Write";
-    QTest::newRow("read") << "pbtnCh341Read";
-    QTest::newRow("write then read") << "pbtnCh341WR";
+    QTest::newRow("write") << int(Ch341) << "pbtnCh341Write";
+    QTest::newRow("read") << int(Ch341) << "pbtnCh341Read";
+    QTest::newRow("write then read") << int(Ch341) << "pbtnCh341WR";
+    QTest::newRow("serial write then read") << int(Serial) << "pbtnCh341WR";
 }
 
-void TestSensorDebug::closedBridgeRefuses()
+void TestSensorDebug::closedLinkRefuses()
 {
+    QFETCH(int, link);
     QFETCH(QString, button);
     sensorDebugForm f;
-    connectTo(f, Ch341);
+    connectTo(f, Link(link));
     type(f, kQuery, true);
     QTest::mouseClick(f.ui->pbtnInfConnect, Qt::LeftButton);  // disconnect
     QCOMPARE(f.ui->pbtnInfConnect->text(), QString("连接"));
     sim::clearPacketLog(bridge);
+    peer->clearReceived();
     QTest::mouseClick(f.findChild<QPushButton*>(button), Qt::LeftButton);
     const QStringList log = entries(f);
     QCOMPARE(log.size(), 1);
     QCOMPARE(log[0].mid(26), QString("转接板未连接\n"));
     QVERIFY(sim::packetLog(bridge).isEmpty());
+    if (link == Serial) {
+        QTest::qWait(50);
+        QVERIFY(peer->received().isEmpty());
+        return;
+    }
     // The multiplexer buttons refuse without a word.
     QTest::mouseClick(f.ui->pbtnSetPCA9548, Qt::LeftButton);
     QTest::mouseClick(f.ui->pbtnGetPCA9548, Qt::LeftButton);
@@ -458,9 +467,19 @@ void TestSensorDebug::tabChangeDuringTheWait()
     });
     QTest::mouseClick(f.ui->pbtnCh341WR, Qt::LeftButton);
     QVERIFY(!f.ch341 && !f.ch347 && !f.uart);
-    const QStringList log = entries(f);
+    QStringList log = entries(f);
     QCOMPARE(log.size(), 2);
     QCOMPARE(log[1].mid(26), readEntry);
+    if (link != Serial)
+        return;
+    // Without its adapter a serial write sends nothing, and its entry is logged all the same.
+    peer->clearReceived();
+    QTest::mouseClick(f.ui->pbtnCh341Write, Qt::LeftButton);
+    log = entries(f);
+    QCOMPARE(log.size(), 3);
+    QVERIFY(log[2].mid(26).startsWith("写:\n地址:0x6F\n长度:11\n"));
+    QTest::qWait(50);
+    QVERIFY(peer->received().isEmpty());
 }
 
 void TestSensorDebug::clearEmptiesThePane()
