@@ -88,6 +88,20 @@ fingerForm::~fingerForm()
     delete ui;
 }
 
+QSize fingerForm::minimumSizeFor(const QSize& viewMinimum)
+{
+    fingerForm probe(0, 0);
+    auto* view = new QWidget(&probe);
+    view->setMinimumSize(viewMinimum);
+    probe.ui->gl->addWidget(view);
+    // Layouts settle on a shown widget only; this one is never put on the screen.
+    probe.setAttribute(Qt::WA_DontShowOnScreen);
+    probe.show();
+    const QSize size = probe.minimumSizeHint();
+    probe.hide();
+    return size;
+}
+
 const finger_param_ts* fingerForm::record(const char* what) const
 {
     const finger_param_ts* p = ff ? ff->fingerParam : nullptr;
