@@ -167,6 +167,14 @@
         <source>确认回复出厂设置？</source>
         <translation>Restore the factory settings?</translation>
     </message>
+    <message>
+        <source>打开保存目录</source>
+        <translation>Open Save Folder</translation>
+    </message>
+    <message>
+        <source>文件夹打开失败:</source>
+        <translation>Cannot open folder:</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>

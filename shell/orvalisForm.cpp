@@ -292,8 +292,11 @@ void orvalisForm::onAdapterButton()
 void orvalisForm::openDataFolder()
 {
     const QString folder = dataFolder();
-    if (!QDir().mkpath(folder) || !hooks::openFolder(folder))
-        qDebug() << "文件夹打开失败";
+    if (QDir().mkpath(folder) && hooks::openFolder(folder))
+        return;
+    qDebug() << "文件夹打开失败";
+    // Without a file manager the user still learns where the logs are.
+    hooks::warning(QObject::tr("打开保存目录"), QObject::tr("文件夹打开失败:") + QDir::toNativeSeparators(folder));
 }
 
 void orvalisForm::setMultiWindow(bool multiWindow)

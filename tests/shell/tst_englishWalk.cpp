@@ -1,7 +1,8 @@
 // The English interface holds no Chinese text: every visible widget of the main window (each tab
 // of every tab widget, each sensor window of the area), and a panel of every model view the view
 // factory can build, each page of it shown in turn. New views and tool pages are walked as they
-// are linked in; a Chinese text a specification keeps on purpose goes into kKeptChinese.
+// are linked in; a Chinese text a specification keeps on purpose goes into kKeptChinese. The
+// warnings the project shows read English too.
 
 #include "Widget.h"
 #include "catalogueFrames.h"
@@ -186,7 +187,8 @@ private slots:
     void mainWindow();
     void panelOfEveryView_data();
     void panelOfEveryView();
-    void saveFailureWarning();
+    void warnings_data();
+    void warnings();
 
 private:
     QTranslator english;
@@ -253,19 +255,33 @@ void TestEnglishWalk::panelOfEveryView()
     QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
 }
 
-void TestEnglishWalk::saveFailureWarning()
+void TestEnglishWalk::warnings_data()
 {
-    fingerForm panel(0, 0x61);
-    sensor_ts s;
-    s.addr = 0x61;
-    s.prg = 31;
-    panel.sl_connectedFinger(0, 0x61, s);
-    // A file where the data folder should be: the log cannot be opened.
-    QDir(panel.saveDir).removeRecursively();
-    QFile blocker(panel.saveDir);
+    QTest::addColumn<bool>("dataFolder");
+    QTest::newRow("log file cannot be opened") << false;
+    QTest::newRow("data folder cannot be opened") << true;
+}
+
+void TestEnglishWalk::warnings()
+{
+    QFETCH(bool, dataFolder);
+    // A file where the data folder should be: neither the log nor the folder can be opened.
+    const QString folder = orvalisForm::dataFolder();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    panel.ui->chkbtnSave->setChecked(true);
-    panel.sl_updateData(0, 0x61, catalogueFrames::toPack(catalogueFrames::sampleFrame(31)));
+    if (dataFolder) {
+        orvalisForm view;
+        QTest::mouseClick(view.ui->pbtnOpenSaveDir, Qt::LeftButton);
+    } else {
+        fingerForm panel(0, 0x61);
+        sensor_ts s;
+        s.addr = 0x61;
+        s.prg = 31;
+        panel.sl_connectedFinger(0, 0x61, s);
+        panel.ui->chkbtnSave->setChecked(true);
+        panel.sl_updateData(0, 0x61, catalogueFrames::toPack(catalogueFrames::sampleFrame(31)));
+    }
     blocker.remove();
     QCOMPARE(WarningRecorder::warnings().size(), 1);
     const QPair<QString, QString> warning = WarningRecorder::warnings().first();
