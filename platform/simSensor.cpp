@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint8_t kRequestHeader0 = 0xAA;
 constexpr uint8_t kRequestHeader1 = 0x55;
+constexpr int kTargetByte = 2;
 constexpr int kMinFrame = 6;            // header, id, code, sum
 constexpr int kStandardAnswer = 11;     // five payload bytes
 constexpr int kStatusByte = 7;
@@ -263,9 +264,15 @@ void SimSensor::end(int64_t nowMs)
     outPos_ = 0;
 }
 
+bool SimSensor::isForMe(const QByteArray& frame) const
+{
+    const uint8_t target = byteAt(frame, kTargetByte);
+    return target == config_.id || target == kAnySensorOnAddress || target == kHostOnAddress;
+}
+
 void SimSensor::takeRequest(const QByteArray& frame, int64_t nowMs)
 {
-    if (faults_.silent || !isValidRequest(frame))
+    if (faults_.silent || !isValidRequest(frame) || !isForMe(frame))
         return;
     if (requests_.size() < kMaxLogEntries)
         requests_.append(frame);

@@ -126,6 +126,16 @@ SerialSensorPeer::Entry* SerialSensorPeer::byAddr(uint8_t addr)
     return nullptr;
 }
 
+SerialSensorPeer::Entry* SerialSensorPeer::byTarget(uint8_t target)
+{
+    if (Entry* e = byAddr(target))
+        return e;
+    for (Entry& e : sensors)
+        if (e.config.id == target)
+            return &e;
+    return nullptr;
+}
+
 // Splits what the host wrote into polls and request frames and answers each one.
 void SerialSensorPeer::consume(QByteArray& in)
 {
@@ -146,7 +156,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             uint32_t delayMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                Entry* e = byAddr(uint8_t(req[2]));
+                Entry* e = byTarget(uint8_t(req[2]));
                 if (!e)
                     continue;
                 e->requests.append(req);

@@ -2,7 +2,9 @@
 // Simulated serial sensors on the master side of a pseudo-terminal: the code under test opens the
 // slave like a serial port. Several sensors with their own addresses share the one line, as on a
 // serial sensor bus. Each answers the two-byte poll (addr, addr ^ 0xFF) with its latest data frame
-// and a request frame (AA 55, its address in byte 2) with an answer frame.
+// and a request frame with an answer frame. A request is the sensor's when byte 2 holds its address
+// (the bus worker's own requests on a serial line) or its id byte (a panel's, which has read it
+// from byte 2 of the sensor's data frame).
 //
 //     PtyPair pty;
 //     SerialSensorPeer peer(pty);
@@ -76,6 +78,8 @@ private:
     QByteArray frameOf(Entry& e);
     QByteArray answerTo(const Entry& e, const QByteArray& req) const;
     Entry* byAddr(uint8_t addr);
+    // The sensor a request's byte 2 names: by address first, then by id byte.
+    Entry* byTarget(uint8_t target);
     void send(const QByteArray& bytes);
 
     PtyPair& pty;
