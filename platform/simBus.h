@@ -25,8 +25,8 @@
 // - A read without a pending answer returns the sensor's latest data frame (built by
 //   sim::buildDataFrame from the type's layout); byte 5 carries frame length - 10 (at most 255), so
 //   a length search over the frame finds exactly its end. Bytes past a frame or an answer read 0.
-// - The sequence byte advances once per frame period of the simulated clock (real time plus what
-//   advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
+// - The sequence byte advances by seqStep once per frame period of the simulated clock (real time
+//   plus what advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
 //   bits, forces, directions, proximity).
 // - A written frame AA 55 .. with a correct closing sum is a request when byte 2 names the sensor:
 //   its own id byte (what a panel writes, having read it from byte 2 of the sensor's data frame),
@@ -156,6 +156,7 @@ struct SensorConfig {
     QString serial = "VX-000000001";
     uint8_t version[3] = {1, 3, 0};
     uint32_t framePeriodMs = 10;
+    uint8_t seqStep = 1;          // the sequence byte moves this much per frame (more: it skips)
     bool useModel = false;        // true: take `model` instead of asking the resolver
     SensorModel model;
 };

@@ -129,7 +129,7 @@ void SimSensor::resetSettings()
 void SimSensor::setFaults(const SensorFaults& faults, int64_t nowMs)
 {
     if (faults.frozenSeq && !faults_.frozenSeq)
-        frozenSeq_ = uint8_t(frameIndex(nowMs));
+        frozenSeq_ = sequenceByte(frameIndex(nowMs));
     faults_ = faults;
 }
 
@@ -149,6 +149,11 @@ uint32_t SimSensor::frameIndex(int64_t nowMs) const
 {
     // Counting from 1: a fresh sensor's first frame already differs from a zeroed record.
     return 1 + uint32_t(std::max<int64_t>(0, nowMs - startMs_) / config_.framePeriodMs);
+}
+
+uint8_t SimSensor::sequenceByte(uint32_t frame) const
+{
+    return uint8_t(frame * config_.seqStep);
 }
 
 FrameValues SimSensor::valuesAt(uint32_t frame) const
@@ -187,7 +192,7 @@ FrameValues SimSensor::valuesAt(uint32_t frame) const
 QByteArray SimSensor::dataFrame(int64_t nowMs) const
 {
     const uint32_t frame = frameIndex(nowMs);
-    const uint8_t seq = faults_.frozenSeq ? frozenSeq_ : uint8_t(frame);
+    const uint8_t seq = faults_.frozenSeq ? frozenSeq_ : sequenceByte(frame);
     // Byte 5 bounds the reader's length search to the frame's own end.
     const int length = frameLength(model_.layout);
     const auto bound = uint8_t(std::clamp(length - 10, 0, 255));

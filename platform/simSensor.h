@@ -40,6 +40,7 @@ private:
     };
 
     uint32_t frameIndex(int64_t nowMs) const;
+    uint8_t sequenceByte(uint32_t frame) const;
     QByteArray dataFrame(int64_t nowMs) const;
     FrameValues valuesAt(uint32_t frame) const;
     // What a read segment starting now serves.

@@ -25,6 +25,7 @@ private slots:
     void faultsStopTheFrames_data();
     void faultsStopTheFrames();
     void ratesFollowTheFramePeriod();
+    void ratesOfASkippingSensor();
     void frozenSensorAgesOut();
     void linkEnds_data();
     void linkEnds();
@@ -104,6 +105,29 @@ void TestWorkerPolling::ratesFollowTheFramePeriod()
         QVERIFY(r.rHz <= r.hz);
         QVERIFY(r.rHz >= r.hz * 8 / 10);
         QVERIFY((r.infIdx == 1 && r.addr == 0x61) || (r.infIdx == 4 && r.addr == 0x62));
+    }
+}
+
+void TestWorkerPolling::ratesOfASkippingSensor()
+{
+    // The sequence byte moves by 3 per frame: hz counts the steps the sensor made, rHz the frames
+    // the worker received, so the two differ threefold.
+    bridge = freshBridge();
+    sim::SensorConfig s;
+    s.prg = 20;
+    s.addr = 0x61;
+    s.port = kPortOfChannel[2];
+    s.framePeriodMs = kPeriodMs;
+    s.seqStep = 3;
+    QVERIFY(sim::addSensor(bridge, s) >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(QTest::qWaitFor([&] { return worker->rates.size() >= 3; }, 5000));
+    QCOMPARE(worker->rateProblem(2, 0x61), QString());
+    for (const WorkerHarness::Rate& r : worker->rates.mid(1)) {
+        QVERIFY2(r.rHz > 1000 / kPeriodMs / 2, qPrintable(QString::number(r.rHz)));
+        QVERIFY2(r.hz >= 3 * r.rHz, qPrintable(QString("%1/%2").arg(r.hz).arg(r.rHz)));
     }
 }
 

@@ -58,6 +58,7 @@ private slots:
     void serialNumberStaysInsideItsAnswer_data();
     void serialNumberStaysInsideItsAnswer();
     void pollsEachSensorForNewFrames();
+    void ratesOfASensorFasterThanThePoll();
     void commandsAreAnswered_data();
     void commandsAreAnswered();
     void silentSensorGetsThreeAttempts();
@@ -155,6 +156,22 @@ void TestWorkerSerial::pollsEachSensorForNewFrames()
     QCOMPARE(worker->frameProblem(0, 0x61, findFingerParam(20)->packLen), QString());
     QCOMPARE(worker->frameProblem(0, 0x62, findFingerParam(43)->packLen), QString());
     QVERIFY(peer->polls(first) > 20);
+}
+
+void TestWorkerSerial::ratesOfASensorFasterThanThePoll()
+{
+    // A frame every millisecond, faster than one serial poll: hz counts the frames the sensor
+    // made, rHz the fewer the worker received.
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.framePeriodMs = 1; });
+    bringUp();
+    QVERIFY(QTest::qWaitFor([&] { return worker->rates.size() >= 6; }, 5000));
+    QCOMPARE(worker->rateProblem(0, 0x61), QString());
+    QCOMPARE(worker->rateProblem(0, 0x62), QString());
+    bool differ = false;
+    for (const WorkerHarness::Rate& r : worker->rates.mid(2))
+        if (r.addr == 0x61)
+            differ = differ || (r.rHz > 0 && r.hz > r.rHz);
+    QVERIFY(differ);
 }
 
 void TestWorkerSerial::commandsAreAnswered_data()
