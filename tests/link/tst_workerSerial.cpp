@@ -61,6 +61,8 @@ private slots:
     void ratesOfASensorFasterThanThePoll();
     void commandsAreAnswered_data();
     void commandsAreAnswered();
+    void awkwardAnswers_data();
+    void awkwardAnswers();
     void silentSensorGetsThreeAttempts();
     void linkEndsInsideAWait_data();
     void linkEndsInsideAWait();
@@ -204,6 +206,58 @@ void TestWorkerSerial::commandsAreAnswered()
     QVERIFY(a.ok);
     QCOMPARE(a.req, req);
     QCOMPARE(a.rsp, expected);
+}
+
+void TestWorkerSerial::awkwardAnswers_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rspLen");
+    QTest::addColumn<QByteArray>("junk");
+    QTest::addColumn<int>("splitMs");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("rsp");
+    const QByteArray fixed = answerFrame(0x11, 0x71, 11);
+    QByteArray sn = answerFrame(0x11, kSnCode, 5 + 12 + 2);
+    sn[4] = char(12);
+    sn.replace(5, 12, "VX-SERIAL-61");
+    sim::closeWithSum(sn);
+    const QByteArray junk = QByteArray::fromHex("00ff13a0");
+    const int variable = int(kVariable);
+    QTest::newRow("split over two reads") << 0x71 << 11 << QByteArray() << 8 << 0 << true << fixed;
+    QTest::newRow("variable, split over two reads") << kSnCode << variable << QByteArray() << 8 << 0 << true << sn;
+    QTest::newRow("after junk bytes") << 0x71 << 11 << junk << 0 << 0 << true << fixed;
+    QTest::newRow("variable, after junk bytes") << kSnCode << variable << junk << 0 << 0 << true << sn;
+    // Given up after three attempts, with what came of the last one.
+    QTest::newRow("shorter than its length") << 0x71 << 11 << QByteArray() << 0 << 1 << false << fixed.left(10);
+    QTest::newRow("variable, cut short") << kSnCode << variable << QByteArray() << 0 << 3 << false << sn.left(sn.size() - 3);
+}
+
+void TestWorkerSerial::awkwardAnswers()
+{
+    QFETCH(int, code);
+    QFETCH(int, rspLen);
+    QFETCH(QByteArray, junk);
+    QFETCH(int, splitMs);
+    QFETCH(int, cut);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, rsp);
+    bringUp();
+    peer->update(first, [&](SerialSensorPeer::Sensor& s) {
+        s.answerJunk = junk;
+        s.answerSplitMs = uint32_t(splitMs);
+        s.answerCut = cut;
+    });
+    const int before = peer->requests(first).size();
+    const QByteArray req = class_sensorCmd::frame(0x61, uint8_t(code));
+    worker->sendCommand(0, 0x61, req, uint16_t(rspLen));
+    QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, 5000));
+    QCOMPARE(worker->answers.size(), 1);
+    const WorkerHarness::Answer& a = worker->answers.first();
+    QCOMPARE(a.ok, ok);
+    QCOMPARE(a.req, req);
+    QCOMPARE(a.rsp.toHex(' '), rsp.toHex(' '));
+    QCOMPARE(peer->requests(first).size() - before, ok ? 1 : 3);
 }
 
 void TestWorkerSerial::silentSensorGetsThreeAttempts()

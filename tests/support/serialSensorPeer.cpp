@@ -154,6 +154,7 @@ void SerialSensorPeer::consume(QByteArray& in)
                 continue;
             QByteArray answer;
             uint32_t delayMs = 0;
+            uint32_t splitMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
                 Entry* e = byTarget(uint8_t(req[2]));
@@ -162,11 +163,19 @@ void SerialSensorPeer::consume(QByteArray& in)
                 e->requests.append(req);
                 if (e->config.mute || e->config.ignoreRequests)
                     continue;
-                answer = answerTo(*e, req);
+                const QByteArray whole = answerTo(*e, req);
+                answer = e->config.answerJunk + whole.left(std::max(0, int(whole.size()) - e->config.answerCut));
                 delayMs = e->config.answerDelayMs;
+                splitMs = e->config.answerSplitMs;
             }
             if (delayMs)
                 ::usleep(delayMs * 1000);
+            if (splitMs) {
+                const int half = answer.size() / 2;
+                send(answer.left(half));
+                ::usleep(splitMs * 1000);
+                answer.remove(0, half);
+            }
             send(answer);
             continue;
         }

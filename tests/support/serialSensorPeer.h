@@ -42,6 +42,9 @@ public:
         bool mute = false;            // polls and requests go unanswered
         bool ignoreRequests = false;  // polls are answered, requests are not
         uint32_t answerDelayMs = 0;   // an answer goes out this long after its request
+        QByteArray answerJunk;        // bytes sent ahead of each answer
+        uint32_t answerSplitMs = 0;   // > 0: an answer goes out in two halves this far apart
+        int answerCut = 0;            // the last bytes of each answer are not sent
         int snLengthByte = -1;        // >= 0: byte 4 of the serial-number answer, whatever the text
     };
 
