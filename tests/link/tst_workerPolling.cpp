@@ -2,6 +2,7 @@
 // byte, frame rates, the age-out of a silent sensor, and the end of the link.
 
 #include "fingerParams.h"
+#include "logRecorder.h"
 #include "simBus.h"
 #include "testMain.h"
 #include "workerHarness.h"
@@ -168,6 +169,7 @@ void TestWorkerPolling::linkEnds()
 {
     QFETCH(int, how);
     QFETCH(bool, linkReportedDown);
+    LogRecorder log;
     bringUp();
     if (how == 0) {
         QVERIFY(sim::unplug(bridge));
@@ -192,6 +194,13 @@ void TestWorkerPolling::linkEnds()
     const int frames = worker->frames.size();
     QTest::qWait(100);
     QCOMPARE(worker->frames.size(), frames);
+    if (how == 2) {
+        // The worker's end: the loop returns, then stop() runs once more, then the thread's end
+        // deletes it.
+        QCOMPARE(log.matching("^fingerThread (stop|exit)$"),
+                 QStringList({"fingerThread stop", "fingerThread exit", "fingerThread stop"}));
+        QVERIFY(log.waitFor("^fingerThread delete$"));
+    }
     if (how == 1) {
         // Connecting again finds both sensors again.
         QVERIFY(worker->connectWhenListed(kId));

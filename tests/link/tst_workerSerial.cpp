@@ -4,6 +4,7 @@
 #include "class_sensorCmd.h"
 #include "class_uart.h"
 #include "fingerParams.h"
+#include "logRecorder.h"
 #include "ptyPair.h"
 #include "serialSensorPeer.h"
 #include "simFrame.h"
@@ -108,7 +109,12 @@ void TestWorkerSerial::bringUp()
 
 void TestWorkerSerial::discoversTwoSensorsOnOneLine()
 {
+    LogRecorder log;
     bringUp();
+    // The adapter's construction logs "uart init" too, before the worker does.
+    QCOMPARE(log.matching("^uart init$").size(), 2);
+    for (const char* line : {"uart connect", "uart connected", "start:0"})
+        QVERIFY2(log.matching(QString("^%1$").arg(line)).size() == 1, line);
     // Every serial sensor carries the tick's channel; a fresh process starts it at 0.
     const sensor_ts* a = worker->found(0, 0x61);
     const sensor_ts* b = worker->found(0, 0x62);
@@ -288,6 +294,7 @@ void TestWorkerSerial::linkEndsInsideAWait()
     // The worker spends its time in the serial waits, so the close reaches it inside one.
     QFETCH(bool, hangUp);
     QFETCH(bool, commandPending);
+    LogRecorder log;
     bringUp();
     if (commandPending) {
         peer->update(first, [](SerialSensorPeer::Sensor& s) { s.answerDelayMs = 80; });
@@ -300,6 +307,8 @@ void TestWorkerSerial::linkEndsInsideAWait()
         worker->disconnectLink();
     QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1; }, 5000));
     QCOMPARE(worker->disconnected.size(), 2);
+    QCOMPARE(log.matching("^uart disconnect$").size(), 1);
+    QCOMPARE(log.matching("^stop:0$").size(), 1);
     // Every sensor is reported gone before the link itself.
     QCOMPARE(worker->events.last(), QString("disconnected"));
     QVERIFY(worker->events.contains("gone 0/0x61"));
