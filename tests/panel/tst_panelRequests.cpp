@@ -45,6 +45,7 @@ private slots:
 
     void firstReadsOfANewView();
     void firstReadsWithoutRecord();
+    void showDataSwitchReachesTheView();
     void noViewSendsNothing();
     void controls_data();
     void controls();
@@ -108,6 +109,23 @@ void tst_panelRequests::firstReadsWithoutRecord()
     p.getDac();
     p.getCaliNList();
     QCOMPARE(log.take(), QStringList());
+}
+
+void tst_panelRequests::showDataSwitchReachesTheView()
+{
+    auto p = panelFor(20);
+    auto* first = dynamic_cast<RecordingView*>(p->ff);
+    QVERIFY(first);
+    p->ui->chkbtnShowData->click();
+    p->ui->chkbtnShowData->click();
+    p->ui->chkbtnShowData->click();
+    QCOMPARE(first->showData, QVector<bool>({true, false, true, false}));
+    // A view built later starts from the box as it stands and follows it from then on.
+    p->sl_connectedFinger(0, 0x60, sensor(43));
+    auto* second = dynamic_cast<RecordingView*>(p->ff);
+    QVERIFY(second && second->classNumber == 43);
+    p->ui->chkbtnShowData->click();
+    QCOMPARE(second->showData, QVector<bool>({false, true}));
 }
 
 void tst_panelRequests::noViewSendsNothing()
