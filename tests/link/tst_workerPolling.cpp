@@ -28,6 +28,7 @@ private slots:
     void ratesFollowTheFramePeriod();
     void ratesOfASkippingSensor();
     void frozenSensorAgesOut();
+    void silentSensorFoundAgain();
     void linkEnds_data();
     void linkEnds();
 
@@ -154,6 +155,40 @@ void TestWorkerPolling::frozenSensorAgesOut()
     // The other sensor goes on.
     const int other = worker->framesOf(4, 0x62);
     QTRY_VERIFY(worker->framesOf(4, 0x62) > other + 10);
+}
+
+void TestWorkerPolling::silentSensorFoundAgain()
+{
+    // Removed by age after 3.2 s; the walk of its channel, one probe every sixth tick, reaches
+    // its address again within a pass of 111 probes (666 ticks) and finds it at the first probe.
+    bridge = freshBridge();
+    a = addSensor(bridge, 1, 0x61, 20, 0x03, kPeriodMs);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(1));
+    QTRY_VERIFY(worker->framesOf(1, 0x61) > 5);
+    sim::SensorFaults f;
+    f.silent = true;
+    sim::setSensorFaults(a, f);
+    const qint64 silentAt = worker->elapsedMs();
+    QVERIFY(QTest::qWaitFor([&] { return !worker->disconnected.isEmpty(); }, 5000));
+    sim::clearPacketLog(bridge);
+    sim::setSensorFaults(a, sim::SensorFaults());
+    QVERIFY(QTest::qWaitFor([&] { return worker->connected.size() == 2; }, 5000));
+    QCOMPARE(worker->connected.last().record.addr, uint8_t(0x61));
+    QCOMPARE(worker->connected.last().record.infIdx, uint8_t(1));
+    const qint64 foundAt = worker->connected.last().atMs;
+
+    QVector<uint8_t> walk;
+    for (const Probe& p : probes(transactions(sim::BridgeKind::Ch341, bridge)))
+        if (p.channel == 1)
+            walk.append(p.addr);
+    const int at = walk.indexOf(0x61);
+    QVERIFY2(at >= 0 && at < 111, qPrintable(QString::number(at)));
+    QCOMPARE(walk.count(0x61), 1);
+    qInfo("found again %lld ms after falling silent, %d probes of its channel after its removal",
+          foundAt - silentAt, at + 1);
 }
 
 void TestWorkerPolling::linkEnds_data()

@@ -64,6 +64,7 @@ private slots:
     void commandsAreAnswered();
     void awkwardAnswers_data();
     void awkwardAnswers();
+    void silentSensorFoundAgainAfterAPass();
     void silentSensorGetsThreeAttempts();
     void linkEndsInsideAWait_data();
     void linkEndsInsideAWait();
@@ -264,6 +265,69 @@ void TestWorkerSerial::awkwardAnswers()
     QCOMPARE(a.req, req);
     QCOMPARE(a.rsp.toHex(' '), rsp.toHex(' '));
     QCOMPARE(peer->requests(first).size() - before, ok ? 1 : 3);
+}
+
+void TestWorkerSerial::silentSensorFoundAgainAfterAPass()
+{
+    // The serial schedule: a probe every 101st tick, at the next address of the cycle that no
+    // sensor holds. While a silent sensor ages out (3.2 s) the walk goes on past its address, so
+    // it is found again only when the walk comes round: up to a pass of 111 probes, 111 x 101
+    // ticks, each tick also polling the sensor that stays (here about 25 s).
+    bringUp();
+    LogRecorder log;
+    const int from = peer->heard().size();
+    const qint64 silentAt = worker->elapsedMs();
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.mute = true; });
+    QVERIFY(QTest::qWaitFor([&] { return !worker->disconnected.isEmpty(); }, 10000));
+    QCOMPARE(worker->disconnected.first().record.addr, uint8_t(0x61));
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.mute = false; });
+    QVERIFY(QTest::qWaitFor([&] { return worker->connected.size() == 3; }, 90000));
+    QCOMPARE(worker->connected.last().record.addr, uint8_t(0x61));
+    QVERIFY(!log.matching("^err$").isEmpty());  // the polls it left unanswered
+
+    // What the line carried from the silence on: each tick polls 0x62 once; a poll of 0x61 that
+    // discovery's first request follows is the probe that finds it again.
+    using Heard = SerialSensorPeer::Heard;
+    const QVector<Heard> heard = peer->heard().mid(from);
+    auto isRefind = [&](int i) {
+        return i + 1 < heard.size() && heard[i + 1].addr == 0x61 && heard[i + 1].code == 0x7F;
+    };
+    int refind = -1;
+    int lastTickPoll = -1;  // of 0x61: it is registered up to here
+    for (int i = 0; i < heard.size() && refind < 0; ++i) {
+        if (heard[i].code < 0 && heard[i].addr == 0x61)
+            (isRefind(i) ? refind : lastTickPoll) = i;
+    }
+    QVERIFY(refind > 0);
+    int ticks = 0;
+    int sinceProbe = -1;
+    int probes = 0;
+    uint8_t walk = 0;  // the address probed last
+    for (int i = 0; i <= refind; ++i) {
+        const Heard& h = heard[i];
+        if (h.code >= 0 || (h.addr == 0x61 && i != refind)) {
+            continue;  // requests, and polls of the sensor while it is registered
+        } else if (h.addr == 0x62) {
+            ++ticks;
+            if (sinceProbe >= 0)
+                ++sinceProbe;
+            continue;
+        }
+        if (sinceProbe >= 0)
+            QCOMPARE(sinceProbe, 101);
+        if (walk) {
+            uint8_t expected = workerWorld::nextProbeAddress(walk);
+            while (expected == 0x62 || (expected == 0x61 && i < lastTickPoll))
+                expected = workerWorld::nextProbeAddress(expected);
+            QCOMPARE(int(h.addr), int(expected));
+        }
+        walk = h.addr;
+        sinceProbe = 0;
+        ++probes;
+    }
+    QCOMPARE(int(walk), 0x61);
+    qInfo("found again %lld ms after falling silent: %d ticks, %d probes",
+          worker->connected.last().atMs - silentAt, ticks, probes);
 }
 
 void TestWorkerSerial::silentSensorGetsThreeAttempts()

@@ -92,6 +92,12 @@ QVector<QByteArray> SerialSensorPeer::requests(int sensor) const
     return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].requests : QVector<QByteArray>();
 }
 
+QVector<SerialSensorPeer::Heard> SerialSensorPeer::heard() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return log;
+}
+
 int SerialSensorPeer::polls(int sensor) const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -157,6 +163,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             uint32_t splitMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
+                log.append({uint8_t(req[2]), uint8_t(req[kCodeByte])});
                 Entry* e = byTarget(uint8_t(req[2]));
                 if (!e)
                     continue;
@@ -184,6 +191,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             QByteArray frame;
             {
                 std::lock_guard<std::mutex> guard(lock);
+                log.append({b0, -1});
                 Entry* e = byAddr(b0);
                 if (!e)
                     continue;

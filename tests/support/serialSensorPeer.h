@@ -65,6 +65,13 @@ public:
     // Request frames addressed to the sensor, in order of arrival.
     QVector<QByteArray> requests(int sensor) const;
     int polls(int sensor) const;
+    // Everything the host wrote, in order: polls (of any address, a sensor there or not) and
+    // requests (by byte 2 and command code).
+    struct Heard {
+        uint8_t addr;
+        int code;  // -1: a poll
+    };
+    QVector<Heard> heard() const;
 
 private:
     struct Entry {
@@ -88,6 +95,7 @@ private:
     PtyPair& pty;
     mutable std::mutex lock;
     QVector<Entry> sensors;
+    QVector<Heard> log;
     QElapsedTimer clock;
     std::atomic<bool> running{false};
     std::thread worker;
