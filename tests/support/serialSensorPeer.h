@@ -6,6 +6,12 @@
 // (the bus worker's own requests on a serial line) or its id byte (a panel's, which has read it
 // from byte 2 of the sensor's data frame).
 //
+// Address 0 means every sensor on the line: each answers the poll 00 FF with an address report
+// 55 AA addr F1 00 00 00 addr 00 sum, and takes a request with byte 2 = 0. Such a set-address 0x70
+// moves the sensor to request byte 7 (1..0x6F) and is answered 55 AA new-address F0 ... new-address
+// 00 sum; such an address query 0x71 is answered with the report. Sent to one sensor's address,
+// both are answered as any other request.
+//
 //     PtyPair pty;
 //     SerialSensorPeer peer(pty);
 //     SerialSensorPeer::Sensor s; s.addr = 0x61; s.prg = 20;
@@ -65,13 +71,21 @@ public:
     // Request frames addressed to the sensor, in order of arrival.
     QVector<QByteArray> requests(int sensor) const;
     int polls(int sensor) const;
-    // Everything the host wrote, in order: polls (of any address, a sensor there or not) and
+    uint8_t addr(int sensor) const;
+    // Every byte the host wrote, in order.
+    QByteArray received() const;
+    void clearReceived();
+    // What the host wrote, in order, as polls (of any address, a sensor there or not) and
     // requests (by byte 2 and command code).
     struct Heard {
         uint8_t addr;
         int code;  // -1: a poll
     };
     QVector<Heard> heard() const;
+    // Writes bytes to the host as they are, in one write: pieces, garbage, several frames at once.
+    void sendRaw(const QByteArray& bytes);
+    // 55 AA addr status 00 00 00 addr 00 sum: what a sensor says of its address.
+    static QByteArray addressAnswer(uint8_t addr, uint8_t status);
 
 private:
     struct Entry {
@@ -86,15 +100,20 @@ private:
     void run();
     void consume(QByteArray& in);
     QByteArray frameOf(Entry& e);
-    QByteArray answerTo(const Entry& e, const QByteArray& req) const;
-    Entry* byAddr(uint8_t addr);
-    // The sensor a request's byte 2 names: by address first, then by id byte.
-    Entry* byTarget(uint8_t target);
+    QByteArray answerTo(Entry& e, const QByteArray& req) const;
+    // The sensors a poll or request for addr reaches: every one for address 0.
+    QVector<Entry*> reached(uint8_t addr);
+    // The sensors a request's byte 2 reaches: as reached(), or, when no sensor has that address,
+    // the one whose id byte it is.
+    QVector<Entry*> named(uint8_t target);
     void send(const QByteArray& bytes);
+    void writeOut(const QByteArray& bytes, bool onlyWhileRunning);
 
     PtyPair& pty;
     mutable std::mutex lock;
+    std::mutex sendLock;
     QVector<Entry> sensors;
+    QByteArray fromHost;
     QVector<Heard> log;
     QElapsedTimer clock;
     std::atomic<bool> running{false};
