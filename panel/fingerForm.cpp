@@ -94,12 +94,12 @@ QSize fingerForm::minimumSizeFor(const QSize& viewMinimum)
     auto* view = new QWidget(&probe);
     view->setMinimumSize(viewMinimum);
     probe.ui->gl->addWidget(view);
-    // Layouts settle on a shown widget only; this one is never put on the screen.
-    probe.setAttribute(Qt::WA_DontShowOnScreen);
-    probe.show();
-    const QSize size = probe.minimumSizeHint();
-    probe.hide();
-    return size;
+    // Never shown, its layouts keep the figures of their first query: make them ask again.
+    for (QWidget* child : probe.findChildren<QWidget*>()) {
+        child->ensurePolished();
+        child->updateGeometry();
+    }
+    return probe.minimumSizeHint();
 }
 
 const finger_param_ts* fingerForm::record(const char* what) const

@@ -74,7 +74,7 @@ public:
     // True when the firmware version text ("major.minor.patch") takes the 0x42 calibration list.
     static bool firmwareTakesCaliList(const QString& version);
     // The smallest size of a panel whose model view needs viewMinimum, measured on a panel that
-    // is laid out without reaching the screen.
+    // is never shown.
     static QSize minimumSizeFor(const QSize& viewMinimum);
 
 public slots:
