@@ -162,14 +162,16 @@ void orvalisForm::toolRowInit()
 
 QSize orvalisForm::sizeHint() const
 {
-    if (!panelRoom.isValid())
-        panelRoom = fingerForm::minimumSizeFor(viewFactory::largestMinimumSize());
-    // A sensor's window is a tab of the area: the tab bar above it, the area's frame around.
-    QTabBar tabs;
-    tabs.setDocumentMode(mdiArea->documentMode());
-    tabs.addTab(QString::fromLatin1(kSampleWindowTitle));
-    const int frame = 2 * mdiArea->frameWidth();
-    const QSize area(panelRoom.width() + frame, panelRoom.height() + tabs.sizeHint().height() + frame);
+    if (!panelRoom.isValid()) {
+        // A sensor's window is a tab of the area: the tab bar above it, the area's frame around.
+        QTabBar tabs;
+        tabs.setDocumentMode(mdiArea->documentMode());
+        tabs.addTab(QString::fromLatin1(kSampleWindowTitle));
+        const int frame = 2 * mdiArea->frameWidth();
+        panelRoom = fingerForm::minimumSizeFor(viewFactory::largestMinimumSize()) +
+                    QSize(frame, tabs.sizeHint().height() + frame);
+    }
+    const QSize area = panelRoom;
     // The splitter keeps the tree at its share of the width.
     const int splitWidth = std::max(tree->minimumSizeHint().width() + splitter->handleWidth() + area.width(),
                                     area.width() * (kTreeSize + kMdiSize) / kMdiSize);

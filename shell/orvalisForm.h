@@ -95,7 +95,7 @@ private:
     static fingerForm* panelOf(QMdiSubWindow* subWindow);
 
     QTimer* linkRestartTimer = nullptr;
-    mutable QSize panelRoom;  // measured once, on the first size hint
+    mutable QSize panelRoom;  // a tab of the area holding the largest panel; measured once
     // The panel whose values the stream sends; forgotten when that panel goes.
     QPointer<fingerForm> streamSource;
     bool onceWired = false;  // the language and tree-expansion handlers are connected
