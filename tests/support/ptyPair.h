@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class PtyPair {
 public:
@@ -24,6 +25,12 @@ public:
     QByteArray read(int timeoutMs);
     // Closes the master so that the slave side sees a hang-up.
     void hangUp();
+
+    // For a peer serving the master side from its own thread (no events run): appends what
+    // arrives within sliceMs to *out and returns how many bytes that was.
+    int readSome(QByteArray* out, int sliceMs);
+    // Writes all bytes, waiting for room while keepGoing() holds, at most giveUpMs in all.
+    void writeAll(const QByteArray& bytes, const std::function<bool()>& keepGoing, int giveUpMs);
 
 private:
     int master = -1;

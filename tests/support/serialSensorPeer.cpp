@@ -7,8 +7,6 @@
 #include "simFrame.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -101,20 +99,9 @@ int SerialSensorPeer::polls(int sensor) const
 void SerialSensorPeer::run()
 {
     QByteArray in;
-    char chunk[512];
     while (running) {
-        pollfd pfd{pty.masterFd(), POLLIN, 0};
-        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
-            continue;
-        if (!(pfd.revents & POLLIN)) {
-            ::usleep(kPollSliceMs * 1000);  // the slave side is closed; wait for it to come back
-            continue;
-        }
-        const ssize_t n = ::read(pty.masterFd(), chunk, sizeof chunk);
-        if (n <= 0)
-            continue;
-        in.append(chunk, int(n));
-        consume(in);
+        if (pty.readSome(&in, kPollSliceMs) > 0)
+            consume(in);
     }
 }
 
@@ -224,20 +211,5 @@ QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) con
 
 void SerialSensorPeer::send(const QByteArray& bytes)
 {
-    const char* p = bytes.constData();
-    int left = bytes.size();
-    QElapsedTimer waited;
-    waited.start();
-    while (left > 0 && running && waited.elapsed() < kWriteGiveUpMs) {
-        const ssize_t n = ::write(pty.masterFd(), p, size_t(left));
-        if (n > 0) {
-            p += n;
-            left -= int(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return;
-        } else {
-            pollfd pfd{pty.masterFd(), POLLOUT, 0};
-            ::poll(&pfd, 1, kPollSliceMs);
-        }
-    }
+    pty.writeAll(bytes, [this] { return running.load(); }, kWriteGiveUpMs);
 }
