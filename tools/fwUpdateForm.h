@@ -4,13 +4,13 @@
 // YMODEM, showing the progress and the outcome.
 
 #include "class_toolLink.h"
+#include "class_ymodem.h"
 
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 class Ui_fwUpdateForm;
-class class_ymodem;
 
 class fwUpdateForm : public QWidget, public class_toolLink {
     Q_OBJECT

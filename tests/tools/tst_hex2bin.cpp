@@ -2,7 +2,8 @@
 // warnings they leave, and generated files against the generator's bytes.
 
 #include "hex2bin.h"
-#include "testMain.h"
+#include "tst_fwFixture.h"
+#include "ui_fwUpdateForm.h"  // generated for this test; the fixture reads the form
 
 #include <QRandomGenerator>
 
@@ -19,32 +20,6 @@ void capture(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     if (type == QtWarningMsg || (type == QtDebugMsg && text.startsWith("QMap(")))
         captured() << text;
-}
-
-QByteArray record(uint8_t type, uint16_t address, const QByteArray& data)
-{
-    QByteArray bytes;
-    bytes.append(char(data.size())).append(char(address >> 8)).append(char(address & 0xFF)).append(char(type));
-    bytes.append(data);
-    uint8_t sum = 0;
-    for (char c : bytes)
-        sum = uint8_t(sum + uint8_t(c));
-    bytes.append(char(uint8_t(-sum)));
-    return ":" + bytes.toHex().toUpper();
-}
-
-// A generator's file: 16-byte records, an 04 record at each 64 KiB, the end record.
-QByteArray generatedFile(const QByteArray& image, const QByteArray& lineEnd)
-{
-    QByteArray file;
-    for (int at = 0; at < image.size(); at += 16) {
-        if (at % 0x10000 == 0 && at > 0) {
-            const auto upper = uint16_t(at >> 16);
-            file += record(4, 0, QByteArray().append(char(upper >> 8)).append(char(upper & 0xFF))) + lineEnd;
-        }
-        file += record(0, uint16_t(at & 0xFFFF), image.mid(at, 16)) + lineEnd;
-    }
-    return file + record(1, 0, QByteArray()) + lineEnd;
 }
 
 }  // namespace
@@ -136,7 +111,7 @@ void tst_hex2bin::generatedFiles()
         c = char(random.bounded(256));
     captured().clear();
     const QtMessageHandler previous = qInstallMessageHandler(capture);
-    const QByteArray result = hex2bin::hexToBin(generatedFile(image, lineEnd));
+    const QByteArray result = hex2bin::hexToBin(fwFixture::hexFileOf(image, lineEnd));
     qInstallMessageHandler(previous);
     QCOMPARE(result, image);
     QVERIFY(captured().isEmpty());
