@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 class PtyPair {
 public:
@@ -36,4 +38,31 @@ private:
     int master = -1;
     int slave = -1;  // kept open so the line stays up until hangUp()
     QString path;
+};
+
+// The thread a peer serves the master side from: body runs until stop(); running() tells it.
+class PeerThread {
+public:
+    PeerThread() = default;
+    ~PeerThread() { stop(); }
+    PeerThread(const PeerThread&) = delete;
+    PeerThread& operator=(const PeerThread&) = delete;
+
+    void start(std::function<void()> body)
+    {
+        if (on.exchange(true))
+            return;
+        worker = std::thread(std::move(body));
+    }
+    void stop()
+    {
+        on = false;
+        if (worker.joinable())
+            worker.join();
+    }
+    bool running() const { return on.load(); }
+
+private:
+    std::atomic<bool> on{false};
+    std::thread worker;
 };

@@ -40,16 +40,12 @@ void SerialBootPeer::setSwitches(const sim::BootLoaderSwitches& switches)
 
 void SerialBootPeer::start()
 {
-    if (running.exchange(true))
-        return;
-    worker = std::thread([this] { run(); });
+    thread.start([this] { run(); });
 }
 
 void SerialBootPeer::stop()
 {
-    running = false;
-    if (worker.joinable())
-        worker.join();
+    thread.stop();
 }
 
 QVector<SerialBootPeer::Reset> SerialBootPeer::resets() const
@@ -79,7 +75,7 @@ int SerialBootPeer::lineRate() const
 void SerialBootPeer::run()
 {
     int64_t lastByteMs = 0;
-    while (running) {
+    while (thread.running()) {
         QByteArray in;
         const bool got = pty.readSome(&in, kSliceMs) > 0;
         const int64_t now = clock.elapsed();
@@ -96,7 +92,7 @@ void SerialBootPeer::run()
             out = receiver.take(now, kMaxOut);
         }
         if (!out.isEmpty())
-            pty.writeAll(out, [this] { return running.load(); }, kWriteGiveUpMs);
+            pty.writeAll(out, [this] { return thread.running(); }, kWriteGiveUpMs);
     }
 }
 

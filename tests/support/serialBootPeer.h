@@ -12,16 +12,14 @@
 //     peer.resets();                 // each reset frame with the line rate it came at
 //     peer.state().image;            // what the loader received
 
+#include "ptyPair.h"
 #include "simBootLoader.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QVector>
-#include <atomic>
 #include <mutex>
-#include <thread>
 
-class PtyPair;
 
 class SerialBootPeer {
 public:
@@ -57,6 +55,5 @@ private:
     QByteArray frameBuf;  // a possible reset frame, outside any packet
     int rateOfTransfer = 0;
     QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread worker;
+    PeerThread thread;  // last: stopped before the state it reads goes
 };

@@ -66,16 +66,12 @@ void SerialSensorPeer::update(int sensor, const std::function<void(Sensor&)>& ch
 
 void SerialSensorPeer::start()
 {
-    if (running.exchange(true))
-        return;
-    worker = std::thread([this] { run(); });
+    thread.start([this] { run(); });
 }
 
 void SerialSensorPeer::stop()
 {
-    running = false;
-    if (worker.joinable())
-        worker.join();
+    thread.stop();
 }
 
 void SerialSensorPeer::hangUp()
@@ -99,7 +95,7 @@ int SerialSensorPeer::polls(int sensor) const
 void SerialSensorPeer::run()
 {
     QByteArray in;
-    while (running) {
+    while (thread.running()) {
         if (pty.readSome(&in, kPollSliceMs) > 0)
             consume(in);
     }
@@ -211,5 +207,5 @@ QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) con
 
 void SerialSensorPeer::send(const QByteArray& bytes)
 {
-    pty.writeAll(bytes, [this] { return running.load(); }, kWriteGiveUpMs);
+    pty.writeAll(bytes, [this] { return thread.running(); }, kWriteGiveUpMs);
 }

@@ -16,17 +16,16 @@
 // Frames come from sim::buildDataFrame with the catalogue's layout of the type; byte 5 holds the
 // frame length - 10, so a length search over a frame finds exactly its end.
 
+#include "ptyPair.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 #include <QVector>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <thread>
 
-class PtyPair;
 
 class SerialSensorPeer {
 public:
@@ -82,6 +81,5 @@ private:
     mutable std::mutex lock;
     QVector<Entry> sensors;
     QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread worker;
+    PeerThread thread;  // last: stopped before the state it reads goes
 };
