@@ -37,10 +37,14 @@
 //   timeout, calibration, ...); a setting answers status 0 in byte 7, 1 for a channel the type
 //   lacks, 2 for a value out of range.
 // - 0x70 moves the sensor to the address in request byte 7 at once (1..0x6F, others refused),
-//   so its answer is read from the new address.
+//   so its answer is read from the new address. That answer (0xF0, byte 7 the address now held)
+//   stays until it is read: a request written before that read takes effect but is not answered.
+//   The answer to 0x71 (0xF1) carries the address in byte 7.
 // - Address 0 is the general call: a write to 0 reaches every sensor the multiplexer routes (or
 //   every sensor of a bridge without one), and they all answer a read from 0, driving the line
 //   together. A sensor's pending answer is served by a read at its own address or at 0.
+// - Whatever byte 2 of a request holds, the sensor takes it; the address tool's query 0x71 and set
+//   0x70 carry 0x00 there and go to address 0, so they reach every sensor the general call reaches.
 // - A sensor with a boot loader (SensorConfig::bootLoader) enters it on the reset request 0xA1,
 //   written to its address or to 0 (simBootLoader.h). While the loader runs, every write feeds
 //   its YMODEM receiver (a write transaction is one packet) and every byte read serves its next

@@ -171,6 +171,69 @@
         <source>选择app文件</source>
         <translation>Choose the app file</translation>
     </message>
+    <message>
+        <source>断开</source>
+        <comment>sensor lost</comment>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>转接板</source>
+        <translation>Board</translation>
+    </message>
+    <message>
+        <source>扫描中。。。</source>
+        <translation>Scanning...</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Success</translation>
+    </message>
+    <message>
+        <source>接口未打开</source>
+        <translation>Interface closed</translation>
+    </message>
+    <message>
+        <source>转接板未连接</source>
+        <translation>Board not connected</translation>
+    </message>
+    <message>
+        <source>写:
+</source>
+        <translation>Write:
+</translation>
+    </message>
+    <message>
+        <source>地址:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>长度:</source>
+        <translation>Length:</translation>
+    </message>
+    <message>
+        <source>命令:</source>
+        <translation>Command:</translation>
+    </message>
+    <message>
+        <source>读:</source>
+        <translation>Read:</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Checksum </translation>
+    </message>
+    <message>
+        <source>失败:</source>
+        <translation>Failed:</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -715,6 +778,128 @@
     <message>
         <source>通道</source>
         <translation>Ch</translation>
+    </message>
+</context>
+<context>
+    <name>setSensorAddrForm</name>
+    <message>
+        <source>接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>传感器状态</source>
+        <translation>Sensor state</translation>
+    </message>
+    <message>
+        <source>接口未打开</source>
+        <translation>Interface closed</translation>
+    </message>
+    <message>
+        <source>当前地址</source>
+        <translation>Current address</translation>
+    </message>
+    <message>
+        <source>目标地址</source>
+        <translation>Target address</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>命令状态</source>
+        <translation>Command state</translation>
+    </message>
+</context>
+<context>
+    <name>sensorDebugForm</name>
+    <message>
+        <source>通讯接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>接口选择</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>PCA9548通道设置</source>
+        <translation>PCA9548 channels</translation>
+    </message>
+    <message>
+        <source>转接板：</source>
+        <translation>Board:</translation>
+    </message>
+    <message>
+        <source>通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>读/写</source>
+        <translation>Read/Write</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>写</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>发送命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Checksum</translation>
+    </message>
+    <message>
+        <source>读</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>读取长度</source>
+        <translation>Read length</translation>
+    </message>
+    <message>
+        <source>写读延迟(ms)</source>
+        <translation>Write-read delay (ms)</translation>
+    </message>
+    <message>
+        <source>写读</source>
+        <translation>Write+Read</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug log</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
     </message>
 </context>
 </TS>

@@ -41,6 +41,11 @@ void pulseResetPin(class_ch347& bridge)
 const std::array<uint8_t, class_toolLink::kPcaChoices> class_toolLink::pca9548_mask_ts = {
     0xFF, 0x10, 0x20, 0x40, 0x08, 0x04, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
 
+QStringList class_toolLink::serialRateTexts()
+{
+    return {"115200", "460800", "921600"};
+}
+
 QStringList class_toolLink::pcaItemTexts()
 {
     QStringList items = {QObject::tr("无PCA9548"),          QObject::tr("转接板-1(PCA9548-4)"),
@@ -330,26 +335,32 @@ void class_toolLink::sensorWrite(uint8_t addr, QByteArray data, uint16_t len)
     qDebug().noquote() << QString("write:%1--%2").arg(data.size()).arg(QString::fromLatin1(data.toHex()));
 }
 
-void class_toolLink::sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t /*timeout*/)
+int class_toolLink::sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t /*timeout*/)
 {
     if (!out)
-        return;
+        return -1;
     // A buffer of len bytes 0x00, filled as far as the bridge reads it.
     const auto bridgeRead = [&](auto* bridge) {
         if (!bridge)
-            return;
+            return -1;
         QByteArray buf(len, '\0');
-        bridge->read(addr, reinterpret_cast<uint8_t*>(buf.data()), len);
+        const int got = bridge->read(addr, reinterpret_cast<uint8_t*>(buf.data()), len);
         out->append(buf);
+        return got;
     };
+    int got = -1;
     switch (chosenLink()) {
-    case linkKind_te::ch341: bridgeRead(ch341.data()); break;
-    case linkKind_te::ch347: bridgeRead(ch347.data()); break;
+    case linkKind_te::ch341: got = bridgeRead(ch341.data()); break;
+    case linkKind_te::ch347: got = bridgeRead(ch347.data()); break;
     case linkKind_te::uart:
-        if (uart)
-            out->append(uart->port->readAll());
+        if (uart) {
+            const QByteArray arrived = uart->port->readAll();
+            out->append(arrived);
+            got = arrived.size();
+        }
         break;
     default: break;
     }
     qDebug().noquote() << QString("read:%1--%2").arg(out->size()).arg(QString::fromLatin1(out->toHex()));
+    return got;
 }

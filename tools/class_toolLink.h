@@ -36,6 +36,7 @@
 #include "class_ch341.h"
 #include "class_ch347.h"
 #include "class_uart.h"
+#include "pca9548.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -141,15 +142,18 @@ public:
     // holds), serial the whole of data.
     void sensorWrite(uint8_t addr, QByteArray data, uint16_t len);
     // One read on the chosen link, appended to *out: a bridge reads len bytes (0x00 where a CH341
-    // read fails, 0xFF where a CH347 read fails), serial all it has received.
-    void sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t timeout);
+    // read fails, 0xFF where a CH347 read fails), serial all it has received. Returns the bridge's
+    // count (0: the read failed) or the number of serial bytes; -1 when there is no adapter.
+    int sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t timeout);
 
     // The multiplexer selection shared by the tabs that offer it by index.
     static constexpr int kPcaChoices = 14;
-    static constexpr uint8_t kPcaAddr = 0x70;
+    static constexpr uint8_t kPcaAddr = pca9548::kAddress;
     static const std::array<uint8_t, kPcaChoices> pca9548_mask_ts;
     // Item texts in index order; the first six through translation (context QObject).
     static QStringList pcaItemTexts();
+    // The serial rates the tabs offer.
+    static QStringList serialRateTexts();
 
     QPointer<class_ch341> ch341;
     QPointer<class_ch347> ch347;

@@ -19,7 +19,6 @@
 
 namespace {
 
-const QStringList kSerialRates = {"115200", "460800", "921600"};
 const QStringList kBridgeSpeeds = {"100k", "400k"};
 // The boot loader may listen at any of these until it is told otherwise.
 const unsigned int kResetRates[] = {115200, 460800, 576000, 921600};
@@ -144,7 +143,7 @@ void fwUpdateForm::chooseUart()
     ui->cbbIICSpeed->hide();
     chooseLink(linkKind_te::uart);
     ui->cbbInfIdx->clear();
-    ui->cbbInfIdx->addItems(kSerialRates);
+    ui->cbbInfIdx->addItems(serialRateTexts());
     ui->cbbInfIdx->setEditable(true);
     ui->cbbInfIdx->setCurrentIndex(0);
     ui->spbUpdateAddr->show();

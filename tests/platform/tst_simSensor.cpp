@@ -292,6 +292,34 @@ private slots:
         QCOMPARE(uint8_t(refused[7]), uint8_t(0x22));
     }
 
+    // The address tool's frames: byte 2 is 0x00, not the sensor's id, and still taken.
+    void addressQueryReportsInByte7()
+    {
+        QVERIFY(addSensor(20, kAddr, kPort, 60000, 0x03) >= 0);
+        const QByteArray query = class_sensorCmd::frame(0x00, 0x71);
+        const QByteArray a = exchange(query, 11);
+        QCOMPARE(a.left(4), QByteArray::fromHex("55aa03f1"));
+        QCOMPARE(uint8_t(a[7]), kAddr);
+        QVERIFY(sumIsRight(a));
+    }
+
+    void setAddressAnswerStaysUntilRead()
+    {
+        const int s = addSensor(20, kAddr, kPort, 60000, 0x03);
+        QVERIFY(writeAt(kAddr, class_sensorCmd::frame(0x00, 0x70, {0, 0, 0, 0x22, 0})));
+        // The query written before the answer is read goes unanswered...
+        QVERIFY(writeAt(0x22, class_sensorCmd::frame(0x00, 0x71)));
+        sim::advanceTime(5);
+        const QByteArray done = readAt(0x22, 11);
+        QCOMPARE(done.left(4), QByteArray::fromHex("55aa03f0"));
+        QCOMPARE(uint8_t(done[7]), uint8_t(0x22));
+        // ... and the next one reports the new address.
+        const QByteArray report = exchange(class_sensorCmd::frame(0x00, 0x71), 11, 0x22);
+        QCOMPARE(uint8_t(report[3]), uint8_t(0xF1));
+        QCOMPARE(uint8_t(report[7]), uint8_t(0x22));
+        QCOMPARE(sim::sensorState(s).requests.size(), 3);
+    }
+
     void settingsAreKept()
     {
         const int s = addSensor(20);  // 7 channels, 6 pressure channels, 2 points, 26 points each
