@@ -9,6 +9,7 @@
 #include "simBus.h"
 #include "simCatalogue.h"
 #include "testMain.h"
+#include "tst_ch347Transfers.h"
 
 namespace {
 
@@ -45,23 +46,10 @@ sim::YmodemReceiver afterHeader()
     return r;
 }
 
-bool i2cWrite(uint8_t addr, QByteArray data)
-{
-    data.prepend(char(addr << 1));
-    return CH347StreamI2C(0, uint32_t(data.size()), data.constData(), 0, nullptr);
-}
-
-QByteArray i2cRead(uint8_t addr, int len)
-{
-    QByteArray buf(len, '\0');
-    const uint8_t a = uint8_t((addr << 1) | 1);
-    return CH347StreamI2C(0, 1, &a, uint32_t(len), buf.data()) ? buf : QByteArray();
-}
-
 // Waits until a one-byte read gives byte (each read takes what is ready).
 bool readSoon(uint8_t addr, char byte)
 {
-    return QTest::qWaitFor([&] { return i2cRead(addr, 1) == QByteArray(1, byte); }, 1000);
+    return QTest::qWaitFor([&] { return readAt(addr, 1) == QByteArray(1, byte); }, 1000);
 }
 
 }  // namespace
@@ -183,28 +171,28 @@ void tst_simBootLoader::sensorEntersItsBootLoader()
     s.bootLoader = true;
     const int sensor = sim::addSensor(bridge, s);
     QVERIFY(sensor >= 0);
-    QCOMPARE(uint8_t(i2cRead(0x61, 4)[0]), uint8_t(0x55));  // a sensor until reset
+    QCOMPARE(uint8_t(readAt(0x61, 4)[0]), uint8_t(0x55));  // a sensor until reset
 
-    QVERIFY(i2cWrite(0x00, QByteArray::fromHex("aa5500a10000000000a001")));
+    QVERIFY(writeAt(0x00, QByteArray::fromHex("aa5500a10000000000a001")));
     QCOMPARE(sim::bootState(sensor).entries, 1);
-    QCOMPARE(i2cRead(0x61, 3), QByteArray::fromHex("430000"));
-    QVERIFY(i2cWrite(0x61, header("app.bin", "4") + QByteArray(3, '\0')));
-    QCOMPARE(i2cRead(0x00, 1), QByteArray(1, kAck));
+    QCOMPARE(readAt(0x61, 3), QByteArray::fromHex("430000"));
+    QVERIFY(writeAt(0x61, header("app.bin", "4") + QByteArray(3, '\0')));
+    QCOMPARE(readAt(0x00, 1), QByteArray(1, kAck));
     QVERIFY(readSoon(0x61, kC));
-    QVERIFY(i2cWrite(0x61, packet(0x01, 1, "abcd") + QByteArray(3, '\0')));
-    QCOMPARE(i2cRead(0x61, 1), QByteArray(1, kAck));
-    QVERIFY(i2cWrite(0x61, eot()));
-    QCOMPARE(i2cRead(0x61, 1), QByteArray(1, kAck));
+    QVERIFY(writeAt(0x61, packet(0x01, 1, "abcd") + QByteArray(3, '\0')));
+    QCOMPARE(readAt(0x61, 1), QByteArray(1, kAck));
+    QVERIFY(writeAt(0x61, eot()));
+    QCOMPARE(readAt(0x61, 1), QByteArray(1, kAck));
     QVERIFY(readSoon(0x61, kC));
-    QVERIFY(i2cWrite(0x61, nullHeader() + QByteArray(3, '\0')));
-    QCOMPARE(i2cRead(0x61, 1), QByteArray(1, kAck));
+    QVERIFY(writeAt(0x61, nullHeader() + QByteArray(3, '\0')));
+    QCOMPARE(readAt(0x61, 1), QByteArray(1, kAck));
 
     const sim::BootLoaderState done = sim::bootState(sensor);
     QVERIFY(done.complete);
     QCOMPARE(done.fileName, QByteArray("app.bin"));
     QCOMPARE(done.image, QByteArray("abcd"));
     QCOMPARE(done.packets.size(), 4);
-    QCOMPARE(uint8_t(i2cRead(0x61, 4)[3]), uint8_t(0x85));  // frames again
+    QCOMPARE(uint8_t(readAt(0x61, 4)[3]), uint8_t(0x85));  // frames again
     CH347CloseDevice(0);
 }
 
