@@ -4,7 +4,7 @@
 #include "class_settings.h"
 #include "class_ymodem.h"
 #include "hex2bin.h"
-#include "hexText.h"
+#include "debugFrame.h"
 #include "hooks.h"
 #include "msleep.h"
 #include "ui_fwUpdateForm.h"
@@ -267,7 +267,7 @@ QByteArray fwUpdateForm::resetFrame() const
     switch (ui->cbbResetCmd->currentIndex()) {
     case kResetDefault: return class_sensorCmd::frame(0x00, kResetCode);
     case kResetCustom: {
-        const QByteArray frame = hexTextToBytes(ui->leResetCmd->text());
+        const QByteArray frame = debugFrame::fromHex(ui->leResetCmd->text());
         qDebug().noquote() << "reset cmd:" + QString::fromLatin1(frame.toHex());
         return frame;
     }
