@@ -5,6 +5,7 @@
 #include "forceViewTable.h"
 
 #include <cstdint>
+#include <iterator>
 
 // What setPress does with a pressure channel.
 enum class PressTaxels : uint8_t {
@@ -47,13 +48,13 @@ inline constexpr arrayViewTraits kRows[] = {
 
 constexpr bool contains(uint8_t classNumber)
 {
-    return viewTable::find(kRows, classNumber) != nullptr;
+    return viewTable::indexOf(kRows, classNumber) < std::size(kRows);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
 constexpr const arrayViewTraits& of(uint8_t classNumber)
 {
-    return *viewTable::find(kRows, classNumber);
+    return kRows[viewTable::indexOf(kRows, classNumber)];
 }
 
 }  // namespace arrayViewTable
