@@ -683,6 +683,98 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_42</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_44</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_64</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_69</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_70</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_76</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_95</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_98</name>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm</name>
     <message>
         <source>IIC地址</source>
