@@ -25,11 +25,16 @@
 // - A read without a pending answer returns the sensor's latest data frame (built by
 //   sim::buildDataFrame from the type's layout); byte 5 carries frame length - 10 (at most 255), so
 //   a length search over the frame finds exactly its end. Bytes past a frame or an answer read 0.
-// - The sequence byte advances once per frame period of the simulated clock (real time plus what
-//   advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
+// - The sequence byte advances by seqStep once per frame period of the simulated clock (real time
+//   plus what advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
 //   bits, forces, directions, proximity).
-// - A written frame AA 55 .. with a correct closing sum is a request. It is answered when it is a
-//   command of the command catalogue (or 0xA6): the answer is ready answerLatencyMs later and is
+// - A written frame AA 55 .. with a correct closing sum is a request when byte 2 names the sensor:
+//   its own id byte (what a panel writes, having read it from byte 2 of the sensor's data frame),
+//   or 0x00 or 0x03, which on I2C mean whichever sensor the address reached (the maintenance tools
+//   write 0x00, the bus worker 0x03 in its own requests). Requests for another id byte are not
+//   taken (they show among the raw writes only). On a serial line, where the address is not on
+//   the wire, the host writes the sensor's address in byte 2 instead (tests/support's serial peer).
+//   A request is answered when it is a command of the command catalogue (or 0xA6): the answer is ready answerLatencyMs later and is
 //   served by the first read transaction after that; once read it is gone (a read of a later
 //   frame gets data again). A new request replaces an unread answer. Lengths are the panel's (per
 //   type for the per-channel reads, 0xA4 by its text, otherwise the catalogue's; 11 where the
@@ -45,10 +50,16 @@
 //   together. A sensor's pending answer is served by a read at its own address or at 0.
 // - Whatever byte 2 of a request holds, the sensor takes it; the address tool's query 0x71 and set
 //   0x70 carry 0x00 there and go to address 0, so they reach every sensor the general call reaches.
+// - A sensor with a boot loader (SensorConfig::bootLoader) enters it on the reset request 0xA1,
+//   written to its address or to 0 (simBootLoader.h). While the loader runs, every write feeds
+//   its YMODEM receiver (a write transaction is one packet) and every byte read serves its next
+//   readable byte, 0x00 when none; a reset request starts it afresh. After the null header the
+//   sensor serves frames and answers again. bootState() tells what it received.
 //
 // Everything here is guarded by one mutex inside the layer: tests, the bus worker's thread and the
 // plug threads may call in at any time. Plug routines are called without that mutex held.
 
+#include "simBootLoader.h"
 #include "simFrame.h"
 
 #include <QByteArray>
@@ -69,6 +80,9 @@ constexpr unsigned long kEventArrived = 3;
 constexpr int kCh341Slots = 16;  // device indices 0..15
 constexpr int kCh347Slots = 32;  // device indices 0..31
 constexpr uint8_t kPcaAddress = 0x70;
+// Byte 2 of a request on I2C that any sensor takes as its own (besides its id byte).
+constexpr uint8_t kAnySensorOnAddress = 0x00;
+constexpr uint8_t kHostOnAddress = 0x03;
 
 // What the simulator needs to know of a sensor type (the catalogue lives above this layer).
 struct SensorModel {
@@ -155,6 +169,8 @@ struct SensorConfig {
     QString serial = "VX-000000001";
     uint8_t version[3] = {1, 3, 0};
     uint32_t framePeriodMs = 10;
+    uint8_t seqStep = 1;          // the sequence byte moves this much per frame (more: it skips)
+    bool bootLoader = false;      // the reset request 0xA1 enters a boot loader
     bool useModel = false;        // true: take `model` instead of asking the resolver
     SensorModel model;
 };
@@ -181,6 +197,8 @@ void setBridgeFaults(int bridge, const BridgeFaults& faults);
 void setSensorFaults(int sensor, const SensorFaults& faults);
 SensorFaults sensorFaults(int sensor);
 SensorState sensorState(int sensor);
+void setBootSwitches(int sensor, const BootLoaderSwitches& switches);
+BootLoaderState bootState(int sensor);
 // The bytes a read of the sensor would give now (data frame or pending answer), without consuming.
 QByteArray peekSensor(int sensor, int len);
 

@@ -22,6 +22,8 @@ public:
     SensorState state() const;
     QByteArray peek(int len, int64_t nowMs) const;
 
+    YmodemReceiver& bootLoader() { return boot_; }
+
     // One transaction segment (from a start to the next start or stop).
     bool begin(bool read, int64_t nowMs);  // false: the address is not acknowledged
     bool write(uint8_t byte);
@@ -40,10 +42,14 @@ private:
     };
 
     uint32_t frameIndex(int64_t nowMs) const;
+    uint8_t sequenceByte(uint32_t frame) const;
     QByteArray dataFrame(int64_t nowMs) const;
     FrameValues valuesAt(uint32_t frame) const;
     // What a read segment starting now serves.
     QByteArray output(int64_t nowMs, bool* isAnswer) const;
+    // Byte 2 names the sensor: its id byte, or a byte that means whichever sensor the address
+    // reached (simBus.h).
+    bool isForMe(const QByteArray& frame) const;
     void takeRequest(const QByteArray& frame, int64_t nowMs);
     // Applies the request's effect; returns the answer, or an empty array for no answer.
     QByteArray respond(const QByteArray& req);
@@ -52,6 +58,9 @@ private:
     void fillPayload(uint8_t code, const QByteArray& req, QByteArray& answer) const;
     void resetSettings();
     int caliChannels() const { return model_.pressNum + model_.layout.yddsNum; }
+    // The boot loader's part of a segment; false where the sensor itself serves it.
+    bool bootServesRead() const { return config_.bootLoader && (boot_.active() || boot_.hasOutput()); }
+    bool bootTakesWrite(const QByteArray& bytes, int64_t nowMs);
 
     SensorConfig config_;
     SensorModel model_;
@@ -74,8 +83,12 @@ private:
     bool answerPending_ = false;
     int64_t answerReadyMs_ = 0;
 
+    YmodemReceiver boot_;
+
     // The segment in progress.
     bool reading_ = false;
+    bool bootReading_ = false;
+    int64_t segmentMs_ = 0;
     bool servingAnswer_ = false;
     QByteArray out_;
     int outPos_ = 0;

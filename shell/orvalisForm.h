@@ -41,6 +41,10 @@ public:
     // active panel's, or the last active one's while none is.
     void tcpSend();
 
+    // The whole tool row, and a tab of the area big enough for a panel whose model view (the
+    // largest registered one) gets at least its minimum size.
+    QSize sizeHint() const override;
+
     // "%d-0x%02X": object name of a sensor's sub-window and panel.
     static QString windowName(uint8_t infIdx, uint8_t addr);
     // "%d/0x%02X/" followed by the serial number: the tree label and window title.
@@ -69,6 +73,7 @@ signals:
 
 private:
     void init();
+    void toolRowInit();
     void sensorTreeInit();
     void tcpInit();
 
@@ -100,6 +105,7 @@ private:
     static fingerForm* panelOf(QMdiSubWindow* subWindow);
 
     QTimer* linkRestartTimer = nullptr;
+    mutable QSize panelRoom;  // a tab of the area holding the largest panel; measured once
     // The panel whose values the stream sends; forgotten when that panel goes.
     QPointer<fingerForm> streamSource;
     // Panels by bus channel (high byte) and address: the worker's frames, rates and answers go

@@ -8,6 +8,7 @@
 #include "simBus.h"
 #include "simCatalogue.h"
 #include "testMain.h"
+#include "tst_ch347Transfers.h"
 
 #include <cmath>
 #include <cstring>
@@ -18,20 +19,6 @@ constexpr uint8_t kAddr = 0x61;
 constexpr int kPort = 4;
 constexpr uint8_t kPortMask = 1 << kPort;
 constexpr uint8_t kSensorId = 0x03;
-
-bool writeAt(uint8_t addr, QByteArray data)
-{
-    data.prepend(char(addr << 1));
-    return CH347StreamI2C(0, uint32_t(data.size()), data.constData(), 0, nullptr);
-}
-
-// The bytes of one read transaction; empty when the address is not acknowledged.
-QByteArray readAt(uint8_t addr, int len)
-{
-    QByteArray buf(len, '\0');
-    const uint8_t a = uint8_t((addr << 1) | 1);
-    return CH347StreamI2C(0, 1, &a, uint32_t(len), buf.data()) ? buf : QByteArray();
-}
 
 bool sumIsRight(const QByteArray& f)
 {
@@ -363,6 +350,30 @@ private slots:
         const int s = addSensor(20);
         QCOMPARE(uint8_t(exchange(bytes, 11)[3]), uint8_t(0x85));
         QCOMPARE(sim::sensorState(s).rawWrites.last(), bytes);
+    }
+
+    void takesRequestsNamingIt_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("its own id byte") << 0x2B << true;
+        QTest::newRow("0x03, the worker's own requests") << 0x03 << true;
+        QTest::newRow("0x00, any sensor at the address") << 0x00 << true;
+        QTest::newRow("another sensor's id byte") << 0x01 << false;
+        QTest::newRow("its address") << int(kAddr) << false;
+    }
+    void takesRequestsNamingIt()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, taken);
+        const int s = addSensor(20, kAddr, kPort, 60000, 0x2B);
+        const QByteArray req = class_sensorCmd::frame(uint8_t(target), 0xA6);
+        const QByteArray got = exchange(req, 11);
+        // An answer carries the sensor's own id byte whatever the request held; a request for
+        // someone else leaves the data frame in place.
+        QCOMPARE(got.toHex(' ').left(11), QByteArray(taken ? "55 aa 2b a6" : "55 aa 2b 85"));
+        QCOMPARE(sim::sensorState(s).requests, taken ? QVector<QByteArray>{req} : QVector<QByteArray>());
+        QCOMPARE(sim::sensorState(s).rawWrites.last(), req);
     }
 
     void faults_data()

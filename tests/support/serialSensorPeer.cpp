@@ -7,8 +7,6 @@
 #include "simFrame.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -85,16 +83,12 @@ void SerialSensorPeer::update(int sensor, const std::function<void(Sensor&)>& ch
 
 void SerialSensorPeer::start()
 {
-    if (running.exchange(true))
-        return;
-    worker = std::thread([this] { run(); });
+    thread.start([this] { run(); });
 }
 
 void SerialSensorPeer::stop()
 {
-    running = false;
-    if (worker.joinable())
-        worker.join();
+    thread.stop();
 }
 
 void SerialSensorPeer::hangUp()
@@ -107,6 +101,12 @@ QVector<QByteArray> SerialSensorPeer::requests(int sensor) const
 {
     std::lock_guard<std::mutex> guard(lock);
     return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].requests : QVector<QByteArray>();
+}
+
+QVector<SerialSensorPeer::Heard> SerialSensorPeer::heard() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return log;
 }
 
 int SerialSensorPeer::polls(int sensor) const
@@ -141,22 +141,13 @@ void SerialSensorPeer::sendRaw(const QByteArray& bytes)
 void SerialSensorPeer::run()
 {
     QByteArray in;
-    char chunk[512];
-    while (running) {
-        pollfd pfd{pty.masterFd(), POLLIN, 0};
-        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
+    while (thread.running()) {
+        const int before = in.size();
+        if (pty.readSome(&in, kPollSliceMs) <= 0)
             continue;
-        if (!(pfd.revents & POLLIN)) {
-            ::usleep(kPollSliceMs * 1000);  // the slave side is closed; wait for it to come back
-            continue;
-        }
-        const ssize_t n = ::read(pty.masterFd(), chunk, sizeof chunk);
-        if (n <= 0)
-            continue;
-        in.append(chunk, int(n));
         {
             std::lock_guard<std::mutex> guard(lock);
-            fromHost.append(chunk, int(n));
+            fromHost.append(in.mid(before));
         }
         consume(in);
     }
@@ -168,6 +159,15 @@ QVector<SerialSensorPeer::Entry*> SerialSensorPeer::reached(uint8_t addr)
     for (Entry& e : sensors)
         if (addr == kEveryone || e.config.addr == addr)
             found.append(&e);
+    return found;
+}
+
+QVector<SerialSensorPeer::Entry*> SerialSensorPeer::named(uint8_t target)
+{
+    QVector<Entry*> found = reached(target);
+    for (int i = 0; found.isEmpty() && i < sensors.size(); ++i)
+        if (sensors[i].config.id == target)
+            found.append(&sensors[i]);
     return found;
 }
 
@@ -189,18 +189,28 @@ void SerialSensorPeer::consume(QByteArray& in)
                 continue;
             QByteArray answers;
             uint32_t delayMs = 0;
+            uint32_t splitMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                for (Entry* e : reached(uint8_t(req[2]))) {
+                log.append({uint8_t(req[2]), uint8_t(req[kCodeByte])});
+                for (Entry* e : named(uint8_t(req[2]))) {
                     e->requests.append(req);
                     if (e->config.mute || e->config.ignoreRequests)
                         continue;
-                    answers += answerTo(*e, req);
+                    const QByteArray whole = answerTo(*e, req);
+                    answers += e->config.answerJunk + whole.left(std::max(0, int(whole.size()) - e->config.answerCut));
                     delayMs = std::max(delayMs, e->config.answerDelayMs);
+                    splitMs = std::max(splitMs, e->config.answerSplitMs);
                 }
             }
             if (delayMs)
                 ::usleep(delayMs * 1000);
+            if (splitMs) {
+                const int half = answers.size() / 2;
+                send(answers.left(half));
+                ::usleep(splitMs * 1000);
+                answers.remove(0, half);
+            }
             send(answers);
             continue;
         }
@@ -209,6 +219,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             QByteArray frames;
             {
                 std::lock_guard<std::mutex> guard(lock);
+                log.append({b0, -1});
                 for (Entry* e : reached(b0)) {
                     ++e->polls;
                     if (!e->config.mute)
@@ -282,20 +293,5 @@ void SerialSensorPeer::writeOut(const QByteArray& bytes, bool onlyWhileRunning)
 {
     // One writer at a time, so the serving thread and a test never interleave their bytes.
     std::lock_guard<std::mutex> guard(sendLock);
-    const char* p = bytes.constData();
-    int left = bytes.size();
-    QElapsedTimer waited;
-    waited.start();
-    while (left > 0 && (running || !onlyWhileRunning) && waited.elapsed() < kWriteGiveUpMs) {
-        const ssize_t n = ::write(pty.masterFd(), p, size_t(left));
-        if (n > 0) {
-            p += n;
-            left -= int(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return;
-        } else {
-            pollfd pfd{pty.masterFd(), POLLOUT, 0};
-            ::poll(&pfd, 1, kPollSliceMs);
-        }
-    }
+    pty.writeAll(bytes, [this, onlyWhileRunning] { return thread.running() || !onlyWhileRunning; }, kWriteGiveUpMs);
 }

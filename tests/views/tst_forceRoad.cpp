@@ -6,20 +6,18 @@
 
 #include "fingerForm.h"
 #include "forceRules.h"
-#include "orvalisForm.h"
-#include "simBus.h"
-#include "ui_orvalisForm.h"
-#include "workerHarness.h"
+#include "sensorViewFixture.h"
+#include "viewProbe.h"
 #include "ydds.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QProgressBar>
-#include <memory>
 
 namespace {
 
-constexpr int kFoundMs = 10000;
+using viewProbe::GaugeState;
+using viewProbe::stateOf;
+
+constexpr int kFoundMs = SensorViewFixture::kFoundMs;
 // The simulated press cycle lasts a few seconds; a value moves well within one.
 constexpr int kMovesMs = 8000;
 
@@ -42,28 +40,13 @@ const Road kRoads[] = {
     {4, 0x65, 67, "fingerForm_67", 139, 140, true},
 };
 
-struct Gauge {
-    QColor colour;
-    uint16_t dir;
-    float ratio;
-    bool operator==(const Gauge& o) const { return colour == o.colour && dir == o.dir && ratio == o.ratio; }
-};
-
-Gauge stateOf(const ydds& g) { return {g.brush.color(), g.dir, g.ratio}; }
-
 // What the first point's gauge must show for the point the panel's decoder read last.
-Gauge expectedFor(const class_finger& ff, const Road& road)
+GaugeState expectedFor(const class_finger& ff, const Road& road)
 {
-    const class_finger::ydds_str_ts& point = ff.yddsList.first();
     forceRules::ArrowParams params;
     params.red = road.red;
     params.pale = road.pale;
-    const float normal = point.normal.toFloat();
-    const float tangential = point.tangential.toFloat();
-    const uint16_t direction = uint16_t(point.direction.toUInt());
-    return {forceRules::forceColour(normal, params),
-            forceRules::arrowDirection(normal, tangential, direction, params),
-            forceRules::arrowRatio(tangential)};
+    return viewProbe::expectedFor(ff.yddsList.first(), params);
 }
 
 }  // namespace
@@ -77,62 +60,40 @@ private slots:
     void sensorsReachTheirArrows();
 
 private:
-    fingerForm* panelOf(const Road& road) const;
-
-    std::unique_ptr<orvalisForm> view;
-    int bridge = -1;
+    SensorViewFixture bus;
 };
 
 void tst_forceRoad::init()
 {
     WarningRecorder::clear();
-    bridge = workerWorld::freshBridge();
-    view = std::make_unique<orvalisForm>();
-    view->resize(1200, 800);
-    view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    bus.open(QSize(1200, 800));
 }
 
 void tst_forceRoad::cleanup()
 {
-    view.reset();
-    sim::reset();
+    bus.close();
     QVERIFY(WarningRecorder::warnings().isEmpty());
-}
-
-fingerForm* tst_forceRoad::panelOf(const Road& road) const
-{
-    for (QMdiSubWindow* sub : view->mdiArea->subWindowList()) {
-        if (sub->objectName() == road.window())
-            return qobject_cast<fingerForm*>(sub->widget());
-    }
-    return nullptr;
 }
 
 void tst_forceRoad::sensorsReachTheirArrows()
 {
     for (const Road& road : kRoads)
-        QVERIFY(workerWorld::addSensor(bridge, road.channel, road.addr, road.prg) >= 0);
+        QVERIFY(bus.addSensor(road.channel, road.addr, road.prg) >= 0);
 
-    view->start();
-    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
-    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(view->mdiArea->subWindowList().size(), int(std::size(kRoads)), kFoundMs);
-
+    bus.startAndConnect();
     for (const Road& road : kRoads) {
         const QString where = road.window();
-        fingerForm* panel = panelOf(road);
-        QVERIFY2(panel, qPrintable(where));
-        QTRY_VERIFY2(panel->ff, qPrintable(where));
-        class_finger* ff = panel->ff;
+        class_finger* ff = bus.waitForView(road.channel, road.addr);
+        QVERIFY2(ff, qPrintable(where));
         QCOMPARE(QString(ff->widget->metaObject()->className()), QString(road.viewClass));
-        QVERIFY(panel->isAncestorOf(ff->widget));
+        QVERIFY(bus.panel(road.channel, road.addr)->isAncestorOf(ff->widget));
         ydds* gauge = forceRules::findPointLabel(*ff->widget, 1);
         QProgressBar* bar = forceRules::findBar(*ff->widget, forceRules::kSelfBarPrefix, 1);
         QVERIFY(gauge && bar);
 
         // Frames arrive: the gauge leaves its white start and the bar its start value. The panels
         // behind the one in front wait for the screen; the seam shows their latest frame.
+        fingerForm* panel = bus.panel(road.channel, road.addr);
         auto shown = [panel] {
             panel->flushDisplay();
             return true;
@@ -145,7 +106,7 @@ void tst_forceRoad::sensorsReachTheirArrows()
             QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));
 
         // The values move, and the gauge moves with them.
-        const Gauge first = stateOf(*gauge);
+        const GaugeState first = stateOf(*gauge);
         QTRY_VERIFY2_WITH_TIMEOUT(shown() && !(stateOf(*gauge) == first), qPrintable(where), kMovesMs);
         if (road.exactTexts)
             QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));

@@ -4,8 +4,8 @@
 #include "forceRules.h"
 
 #include <cstddef>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 
 enum class ShowDataSwitch : uint8_t {
     Ignored,   // the value texts stay empty whatever the panel's switch says
@@ -21,6 +21,19 @@ struct forceViewTraits {
     ShowDataSwitch showData;
     MissingLabel missingLabel;  // "not found lb" when a point has no label
 };
+
+// Where a class number's row stands in a family's table; the table's size when there is none.
+// (Indices, not pointers: the sanitizer build does not fold pointer tests at compile time.)
+namespace viewTable {
+template <class Row, std::size_t N>
+constexpr std::size_t indexOf(const Row (&rows)[N], uint8_t classNumber)
+{
+    std::size_t i = 0;
+    while (i < N && rows[i].classNumber != classNumber)
+        ++i;
+    return i;
+}
+}  // namespace viewTable
 
 namespace forceViewTable {
 
@@ -65,23 +78,15 @@ inline constexpr forceViewTraits kRows[] = {
     {67, 300000, {139, 140,  0}, S::Ignored,   M::Silent},
 };
 
-constexpr std::size_t indexOf(uint8_t classNumber)
-{
-    std::size_t i = 0;
-    while (i < std::size(kRows) && kRows[i].classNumber != classNumber)
-        ++i;
-    return i;
-}
-
 constexpr bool contains(uint8_t classNumber)
 {
-    return indexOf(classNumber) < std::size(kRows);
+    return viewTable::indexOf(kRows, classNumber) < std::size(kRows);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
 constexpr const forceViewTraits& of(uint8_t classNumber)
 {
-    return kRows[indexOf(classNumber)];
+    return kRows[viewTable::indexOf(kRows, classNumber)];
 }
 
 }  // namespace forceViewTable
