@@ -42,6 +42,10 @@ struct Point {
     float normal = 0;
     float tangential = 0;
     uint16_t direction = 0;
+    // Formats 3 and 4 send whole tenths or hundredths of a newton; 0 for the float formats.
+    uint32_t unitsPerNewton = 0;
+    uint32_t normalUnits = 0;
+    uint32_t tangentialUnits = 0;
 };
 
 // One point record by its format; false for a format the decoder does not know.
@@ -52,11 +56,14 @@ bool readPoint(const uint8_t* at, uint8_t format, Point& out)
         out = {readFloat(at), readFloat(at + 8), uint16_t(readLe(at + 16, 2))};
         return true;
     case 3:
-        out = {at[0] / 10.0f, at[1] / 10.0f, uint16_t(readLe(at + 2, 2))};
+        out = {at[0] / 10.0f, at[1] / 10.0f, uint16_t(readLe(at + 2, 2)), 10, at[0], at[1]};
         return true;
-    case 4:
-        out = {readLe(at, 2) / 100.0f, readLe(at + 2, 2) / 100.0f, uint16_t(readLe(at + 4, 2))};
+    case 4: {
+        const uint32_t n = readLe(at, 2);
+        const uint32_t t = readLe(at + 2, 2);
+        out = {n / 100.0f, t / 100.0f, uint16_t(readLe(at + 4, 2)), 100, n, t};
         return true;
+    }
     case 5:
         out = {readFloat(at), readFloat(at + 4), uint16_t(readLe(at + 8, 2))};
         return true;
@@ -71,6 +78,22 @@ QString decimal(int64_t v)
 {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    return QString::fromLatin1(digits, int(end - digits));
+}
+
+// A force's text with two decimals, as QString::number(force, 'f', 2) writes it. Sent in whole
+// tenths or hundredths, it is made from those directly (the float is within far less than half a
+// hundredth of them, so the two agree): a frame may carry dozens.
+QString forceText(float force, uint32_t units, uint32_t unitsPerNewton)
+{
+    if (unitsPerNewton == 0)
+        return QString::number(force, 'f', kForceDecimals);
+    const uint32_t hundredths = units * (100 / unitsPerNewton);
+    char digits[16];
+    char* end = std::to_chars(digits, digits + sizeof digits - 3, hundredths / 100).ptr;
+    *end++ = '.';
+    *end++ = char('0' + hundredths / 10 % 10);
+    *end++ = char('0' + hundredths % 10);
     return QString::fromLatin1(digits, int(end - digits));
 }
 
@@ -246,8 +269,8 @@ int class_finger::decodeFrame(const QByteArray& frame)
         void channelsDone() {}
         void point(uint8_t, const Point& pt)
         {
-            const ydds_str_ts texts{QString::number(pt.normal, 'f', kForceDecimals),
-                                    QString::number(pt.tangential, 'f', kForceDecimals),
+            const ydds_str_ts texts{forceText(pt.normal, pt.normalUnits, pt.unitsPerNewton),
+                                    forceText(pt.tangential, pt.tangentialUnits, pt.unitsPerNewton),
                                     decimal(pt.direction)};
             f.yddsList.append(texts);
             f.dataList.append(texts.normal);
