@@ -151,6 +151,25 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_2</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Forcr</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_17</name>
     <message>
         <source>三维力</source>
@@ -159,6 +178,17 @@
     <message>
         <source>压力</source>
         <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_18</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
     </message>
     <message>
         <source>接近</source>
@@ -421,6 +451,36 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_55</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_56</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_57</name>
     <message>
         <source>压力</source>
@@ -459,6 +519,43 @@
         <source>压力</source>
         <translation>Data</translation>
     </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_81</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_96</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_102</name>
     <message>
         <source>接近</source>
         <translation>Proximity</translation>
