@@ -3,6 +3,7 @@
 
 #include "fingerForm.h"
 #include "orvalisForm.h"
+#include "sensorViewFixture.h"
 #include "simBus.h"
 #include "testMain.h"
 #include "ui_orvalisForm.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int kFoundMs = 10000;
+constexpr int kFoundMs = SensorViewFixture::kFoundMs;
 // Age-out after 3000 ms without a new frame, plus a poll and the queue to the view.
 constexpr int kAgeOutMs = 8000;
 
@@ -52,49 +53,38 @@ private slots:
 
 private:
     int addSensor(const Shown& s, uint8_t prg = 20);
-    void startAndConnect();
+    void startAndConnect() { bus.startAndConnect(); }
     void waitShown(const QVector<Shown>& sensors);
     QStringList treeLabels(int channel) const;
     QStringList windowNames() const;
-    QMdiSubWindow* window(const Shown& s) const;
+    QMdiSubWindow* window(const Shown& s) const { return bus.window(s.channel, s.addr); }
     QTreeWidgetItem* item(const Shown& s) const;
     void verifyNothingShown();
 
-    std::unique_ptr<orvalisForm> view;
+    SensorViewFixture bus;
+    orvalisForm* view = nullptr;
     int bridge = -1;
 };
 
 void TestSensorView::init()
 {
     WarningRecorder::clear();
-    bridge = workerWorld::freshBridge();
-    view = std::make_unique<orvalisForm>();
-    view->resize(900, 500);
-    view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    bus.open(QSize(900, 500));
+    view = bus.view.get();
+    bridge = bus.bridge;
 }
 
 void TestSensorView::cleanup()
 {
-    view.reset();
-    sim::reset();
+    bus.close();
+    view = nullptr;
     QVERIFY(WarningRecorder::warnings().isEmpty());
     QCOMPARE(WarningRecorder::restarts(), 0);
 }
 
 int TestSensorView::addSensor(const Shown& s, uint8_t prg)
 {
-    return workerWorld::addSensor(bridge, s.channel, s.addr, prg, 0x03, 5, s.serial);
-}
-
-void TestSensorView::startAndConnect()
-{
-    view->start();
-    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
-    QCOMPARE(view->ui->cbbCh341List->currentText(), QString::number(workerWorld::kBridgeId));
-    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
-    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(view->ui->pbtnCh341Connect->text(), QString("断开"), 5000);
+    return bus.addSensor(s.channel, s.addr, prg, s.serial);
 }
 
 void TestSensorView::waitShown(const QVector<Shown>& sensors)
@@ -121,15 +111,6 @@ QStringList TestSensorView::windowNames() const
     for (QMdiSubWindow* sub : view->mdiArea->subWindowList(QMdiArea::CreationOrder))
         names << sub->objectName();
     return names;
-}
-
-QMdiSubWindow* TestSensorView::window(const Shown& s) const
-{
-    for (QMdiSubWindow* sub : view->mdiArea->subWindowList(QMdiArea::CreationOrder)) {
-        if (sub->objectName() == s.window())
-            return sub;
-    }
-    return nullptr;
 }
 
 QTreeWidgetItem* TestSensorView::item(const Shown& s) const
@@ -345,7 +326,7 @@ void TestSensorView::emptyDeviceListSendsNothing()
     view->start();
     QTest::qWait(300);
     QCOMPARE(view->ui->cbbCh341List->count(), 0);
-    QSignalSpy asks(view.get(), &orvalisForm::si_connectCh341);
+    QSignalSpy asks(view, &orvalisForm::si_connectCh341);
     QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
     QCOMPARE(asks.count(), 0);
     QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));

@@ -6,20 +6,14 @@
 
 #include "fingerForm.h"
 #include "forceRules.h"
-#include "orvalisForm.h"
-#include "simBus.h"
-#include "ui_orvalisForm.h"
-#include "workerHarness.h"
+#include "sensorViewFixture.h"
 #include "ydds.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QProgressBar>
-#include <memory>
 
 namespace {
 
-constexpr int kFoundMs = 10000;
+constexpr int kFoundMs = SensorViewFixture::kFoundMs;
 // The simulated press cycle lasts a few seconds; a value moves well within one.
 constexpr int kMovesMs = 8000;
 
@@ -63,7 +57,7 @@ Gauge expectedFor(const class_finger& ff, const Road& road)
     const uint16_t direction = uint16_t(point.direction.toUInt());
     return {forceRules::forceColour(normal, params),
             forceRules::arrowDirection(normal, tangential, direction, params),
-            forceRules::arrowRatio(tangential)};
+            forceRules::arrowRatio(tangential, params)};
 }
 
 }  // namespace
@@ -77,56 +71,33 @@ private slots:
     void sensorsReachTheirArrows();
 
 private:
-    fingerForm* panelOf(const Road& road) const;
-
-    std::unique_ptr<orvalisForm> view;
-    int bridge = -1;
+    SensorViewFixture bus;
 };
 
 void tst_forceRoad::init()
 {
     WarningRecorder::clear();
-    bridge = workerWorld::freshBridge();
-    view = std::make_unique<orvalisForm>();
-    view->resize(1200, 800);
-    view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    bus.open(QSize(1200, 800));
 }
 
 void tst_forceRoad::cleanup()
 {
-    view.reset();
-    sim::reset();
+    bus.close();
     QVERIFY(WarningRecorder::warnings().isEmpty());
-}
-
-fingerForm* tst_forceRoad::panelOf(const Road& road) const
-{
-    for (QMdiSubWindow* sub : view->mdiArea->subWindowList()) {
-        if (sub->objectName() == road.window())
-            return qobject_cast<fingerForm*>(sub->widget());
-    }
-    return nullptr;
 }
 
 void tst_forceRoad::sensorsReachTheirArrows()
 {
     for (const Road& road : kRoads)
-        QVERIFY(workerWorld::addSensor(bridge, road.channel, road.addr, road.prg) >= 0);
+        QVERIFY(bus.addSensor(road.channel, road.addr, road.prg) >= 0);
 
-    view->start();
-    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
-    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(view->mdiArea->subWindowList().size(), int(std::size(kRoads)), kFoundMs);
-
+    bus.startAndConnect();
     for (const Road& road : kRoads) {
         const QString where = road.window();
-        fingerForm* panel = panelOf(road);
-        QVERIFY2(panel, qPrintable(where));
-        QTRY_VERIFY2(panel->ff, qPrintable(where));
-        class_finger* ff = panel->ff;
+        class_finger* ff = bus.waitForView(road.channel, road.addr);
+        QVERIFY2(ff, qPrintable(where));
         QCOMPARE(QString(ff->widget->metaObject()->className()), QString(road.viewClass));
-        QVERIFY(panel->isAncestorOf(ff->widget));
+        QVERIFY(bus.panel(road.channel, road.addr)->isAncestorOf(ff->widget));
         ydds* gauge = forceRules::findPointLabel(*ff->widget, 1);
         QProgressBar* bar = forceRules::findBar(*ff->widget, forceRules::kSelfBarPrefix, 1);
         QVERIFY(gauge && bar);

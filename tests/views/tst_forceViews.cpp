@@ -7,6 +7,7 @@
 #include "fingerParams.h"
 #include "forceRules.h"
 #include "viewFactory.h"
+#include "viewProbe.h"
 #include "ydds.h"
 
 #include <QGroupBox>
@@ -20,81 +21,10 @@
 
 namespace {
 
+using namespace viewProbe;
+
 constexpr uint16_t kNone = 0xFFFF;
 constexpr Qt::Alignment kLeftCentred = Qt::AlignLeft | Qt::AlignVCenter;
-
-// Debug lines of the code under test, collected while one of these lives.
-class MessageCapture {
-public:
-    MessageCapture()
-    {
-        lines().clear();
-        previous = qInstallMessageHandler(&MessageCapture::record);
-    }
-    ~MessageCapture() { qInstallMessageHandler(previous); }
-    QStringList messages() const { return lines(); }
-
-private:
-    static QStringList& lines()
-    {
-        static QStringList list;
-        return list;
-    }
-    static void record(QtMsgType, const QMessageLogContext&, const QString& text) { lines().append(text); }
-    QtMessageHandler previous = nullptr;
-};
-
-QString className(uint8_t cls) { return QStringLiteral("fingerForm_%1").arg(cls); }
-
-// A view as the panel makes it; deleting it goes through the view's own destructor.
-struct View {
-    explicit View(uint8_t cls, QWidget* parent) : ff(viewFactory::create(cls, parent)) {}
-    ~View()
-    {
-        if (ff)
-            delete ff->widget;
-    }
-    View(const View&) = delete;
-    View& operator=(const View&) = delete;
-
-    QWidget* widget() const { return ff ? ff->widget : nullptr; }
-    ydds* label(int n) const { return forceRules::findPointLabel(*widget(), n); }
-    QProgressBar* bar(const char* prefix, int n) const { return forceRules::findBar(*widget(), prefix, n); }
-
-    class_finger* ff;
-};
-
-// How many widgets "prefix" + 1, 2, ... the view holds without a gap.
-template <typename Widget>
-int countNumbered(const QWidget& view, const char* prefix)
-{
-    int n = 0;
-    while (view.findChild<Widget*>(QLatin1String(prefix) + QString::number(n + 1)))
-        ++n;
-    return n;
-}
-
-QGroupBox* boxAround(QWidget* w)
-{
-    for (QWidget* p = w ? w->parentWidget() : nullptr; p; p = p->parentWidget()) {
-        if (auto* box = qobject_cast<QGroupBox*>(p))
-            return box;
-    }
-    return nullptr;
-}
-
-struct Band {
-    float normal;
-    QColor colour;
-};
-
-// A normal force inside each colour band, with the colour the standard table gives it.
-QVector<Band> bandsFor(int red, int pale)
-{
-    return {{0.0f, QColor(240, 240, 240)}, {1.0f, QColor(255, 165, 165)}, {5.0f, QColor(255, pale, pale)},
-            {7.0f, QColor(255, 105, 97)},  {10.0f, QColor(255, 69, 0)},   {14.0f, QColor(220, 20, 60)},
-            {19.0f, QColor(red, 0, 0)},    {20.0f, QColor(red, 9, 9)},    {25.0f, QColor(red, 9, 9)}};
-}
 
 }  // namespace
 
@@ -367,8 +297,11 @@ void tst_forceViews::forceArrowRule_data()
     row("text off", 139, 140, 0, tangent, written, false, 3.14159f, 0.5f, 90, {255, 165, 165}, 90, 0.025f, "");
     // The variants other view families cite.
     row("by normal: T 0", 139, 140, 0, byNormal, written, false, 5, 0, 90, {255, 140, 140}, 90, 0, "");
-    row("by normal: dir 400 kept", 145, 145, 0, byNormal, written, false, 1, 2, 400, {255, 165, 165}, 400, 0.1f, "");
+    row("by normal: dir 359 unturned", 139, 140, 90, byNormal, written, false, 5, 2, 359, {255, 140, 140}, 359, 0.1f, "");
+    row("by normal: dir 400 no arrow", 145, 145, 0, byNormal, written, false, 1, 2, 400, {255, 165, 165}, kNone, 0.1f, "");
     row("by normal: N 0", 145, 145, 0, byNormal, written, false, 0, 10, 90, {240, 240, 240}, kNone, 0.5f, "");
+    row("by normal: T -2 length 0", 145, 145, 0, byNormal, written, false, 1, -2, 90, {255, 165, 165}, 90, 0, "");
+    row("by normal: T not a number", 145, 145, 0, byNormal, written, false, 1, nan, 90, {255, 165, 165}, 90, 0, "");
     row("no text step", 139, 140, 0, tangent, untouched, true, 3.14f, 0.5f, 90, {255, 165, 165}, 90, 0.025f, "keep");
 }
 
@@ -451,8 +384,13 @@ void tst_forceViews::rangingStopsAtFirstMissingBar()
     QCOMPARE(self1->maximum(), 450000);
     QCOMPARE(mutual1->maximum(), 450000);
 
-    forceRules::rangeProximityBars(form, nullptr, 1);  // a view without a record ranges nothing
-    QCOMPARE(self1->maximum(), 450000);
+    // A view without a record ranges every bar its form holds.
+    QPointer<QProgressBar> self3 = new QProgressBar(&form);
+    self3->setObjectName("pbSProx_3");
+    forceRules::rangeProximityBars(form, nullptr, 1000);
+    QCOMPARE(self1->maximum(), 1000);
+    QCOMPARE(self3->maximum(), 100);  // after the gap at pbSProx_2
+    QCOMPARE(mutual1->maximum(), 1000);
 }
 
 void tst_forceViews::formTexts_data()

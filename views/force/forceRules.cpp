@@ -6,6 +6,8 @@
 #include <QProgressBar>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace forceRules {
 namespace {
@@ -14,6 +16,18 @@ namespace {
 constexpr float kScaleTop = 216.0f;
 constexpr int kSaturatedGreenBlue = 9;
 constexpr Qt::Alignment kTextAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+
+// The pressure colour runs from kNoLoad grey towards a dark red, brightened in red and darkened in
+// green and blue, along t^0.4 of the load share t.
+constexpr float kFullPercent = 100.0f;
+constexpr float kPressureExponent = 0.4f;
+constexpr int kNoLoad = 240;
+constexpr int kFullLoadRed = 139;
+constexpr int kFullLoadGreenBlue = 9;
+constexpr double kRedGain = 1.5;
+constexpr double kGreenBlueGain = 0.5;
+constexpr int kComponentMax = 255;
+constexpr int kForceDecimals = 2;  // value texts in newtons
 
 template <typename Widget>
 Widget* findNumbered(const QWidget& view, const char* prefix, int number)
@@ -52,21 +66,24 @@ QColor forceColour(float normal, const ArrowParams& params)
 uint16_t arrowDirection(float normal, float tangential, uint16_t direction, const ArrowParams& params)
 {
     if (params.arrowWhen == ArrowWhen::NormalAnyDirection)
-        return normal > 0 ? direction : ydds::kNoDirection;
+        return normal > 0 && direction < kDegreesPerTurn ? direction : ydds::kNoDirection;
     if (tangential > 0 && direction < kDegreesPerTurn)
         return uint16_t((uint32_t(direction) + params.angleOffset) % kDegreesPerTurn);
     return ydds::kNoDirection;
 }
 
-float arrowRatio(float tangential)
+float arrowRatio(float tangential, const ArrowParams& params)
 {
+    // Where N decides, the arrow is drawn whatever T is; its length must not leave 0..1.
+    if (params.arrowWhen == ArrowWhen::NormalAnyDirection && !(tangential > 0))
+        return 0.0f;
     return tangential > kFullForce ? 1.0f : std::min(tangential / kFullForce, 1.0f);
 }
 
 QString valueText(float normal, float tangential, uint16_t direction)
 {
     return QStringLiteral("%1\n%2\n%3")
-        .arg(QString::number(normal, 'f', 2), QString::number(tangential, 'f', 2),
+        .arg(QString::number(normal, 'f', kForceDecimals), QString::number(tangential, 'f', kForceDecimals),
              QString::number(direction));
 }
 
@@ -75,12 +92,43 @@ void applyForceArrow(ydds& label, float normal, float tangential, uint16_t direc
 {
     label.brush.setColor(forceColour(normal, params));
     label.dir = arrowDirection(normal, tangential, direction, params);
-    label.ratio = arrowRatio(tangential);
+    label.ratio = arrowRatio(tangential, params);
     if (params.valueText == ValueText::Written) {
         label.setAlignment(kTextAlignment);
         label.setText(showData ? valueText(normal, tangential, direction) : QString());
     }
     label.update();
+}
+
+float loadPercent(float load, float fullScale)
+{
+    return load * kFullPercent / fullScale;
+}
+
+QColor pressureColour(float percent)
+{
+    // A percentage that is not a number passes neither test and shows no load.
+    float share = 0.0f;
+    if (percent > kFullPercent)
+        share = 1.0f;
+    else if (percent > 0)
+        share = percent / kFullPercent;
+    const double p = std::pow(double(share), double(kPressureExponent));
+    const auto component = [p](int fullLoad, double gain) {
+        const double c = fullLoad * p * gain + kNoLoad * (1 - p);
+        return std::clamp(int(c), 0, kComponentMax);  // truncated, not rounded
+    };
+    const int greenBlue = component(kFullLoadGreenBlue, kGreenBlueGain);
+    return QColor(component(kFullLoadRed, kRedGain), greenBlue, greenBlue);
+}
+
+void applyPressure(ydds& taxel, float load, float fullScale, bool loadText, bool showData)
+{
+    taxel.setAlignment(kTextAlignment);
+    taxel.brush.setColor(pressureColour(loadPercent(load, fullScale)));
+    taxel.update();
+    if (loadText)
+        taxel.setText(showData ? QString::number(load, 'f', kForceDecimals) : QString());
 }
 
 void applyProximity(QProgressBar& bar, uint32_t value)
@@ -124,6 +172,11 @@ ydds* findPointLabel(const QWidget& view, int number)
     return findNumbered<ydds>(view, kPointLabelPrefix, number);
 }
 
+ydds* findTaxelLabel(const QWidget& view, int number)
+{
+    return findNumbered<ydds>(view, kTaxelPrefix, number);
+}
+
 QProgressBar* findBar(const QWidget& view, const char* prefix, int number)
 {
     return findNumbered<QProgressBar>(view, prefix, number);
@@ -131,17 +184,20 @@ QProgressBar* findBar(const QWidget& view, const char* prefix, int number)
 
 void rangeProximityBars(const QWidget& view, const finger_param_ts* record, int maximum)
 {
-    if (!record)
-        return;
+    constexpr int kAsTheFormHolds = std::numeric_limits<int>::max();
     const struct {
         const char* prefix;
         int count;
-    } kinds[] = {{kSelfBarPrefix, record->sProxNum}, {kMutualBarPrefix, record->mProxNum}};
+    } kinds[] = {{kSelfBarPrefix, record ? record->sProxNum : kAsTheFormHolds},
+                 {kMutualBarPrefix, record ? record->mProxNum : kAsTheFormHolds}};
     for (const auto& kind : kinds) {
         for (int k = 0; k < kind.count; ++k) {
             QProgressBar* bar = findBar(view, kind.prefix, k + 1);
-            if (!bar)
-                return;
+            if (!bar) {
+                if (record)
+                    return;
+                break;
+            }
             bar->setRange(0, maximum);
         }
     }

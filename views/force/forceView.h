@@ -15,10 +15,15 @@ public:
     void setSProx(uint8_t ch, uint32_t value) override;
     void setMProx(uint8_t ch, uint32_t value) override;
 
+    // The table of this family; a family built on this design names its own.
+    static constexpr bool hasRow(uint8_t classNumber) { return forceViewTable::contains(classNumber); }
+    static constexpr const forceViewTraits& row(uint8_t classNumber) { return forceViewTable::of(classNumber); }
+
 protected:
     forceView(const forceViewTraits& traits, QWidget* parent);
-    // Once the form stands: ranges the bars the view's record counts.
+    // Once the form stands: ranges the bars the view's record counts (without a record, the form's).
     void rangeBars();
+    bool showsData() const { return showData; }
 
 private:
     const forceViewTraits& traits;
@@ -26,17 +31,17 @@ private:
 };
 
 // A view class NN with its form class: builds the form on the view and owns the form object.
-template <uint8_t NN, class Form>
-class forceViewWith : public forceView {
-    static_assert(forceViewTable::contains(NN), "every force-vector view has a row in the table");
+// Base is forceView or a family built on it, with its own table.
+template <uint8_t NN, class Form, class Base = forceView>
+class forceViewWith : public Base {
+    static_assert(Base::hasRow(NN), "every view has a row in its family's table");
 
 public:
-    explicit forceViewWith(QWidget* parent = nullptr)
-        : forceView(forceViewTable::of(NN), parent), ui(std::make_unique<Form>())
+    explicit forceViewWith(QWidget* parent = nullptr) : Base(Base::row(NN), parent), ui(std::make_unique<Form>())
     {
         qDebug("fingerForm_%d new", int(NN));
         ui->setupUi(this);
-        rangeBars();
+        this->rangeBars();
     }
     ~forceViewWith() override { qDebug("fingerForm_%d delete", int(NN)); }
 

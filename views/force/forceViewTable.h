@@ -4,7 +4,6 @@
 #include "forceRules.h"
 
 #include <cstddef>
-#include <iterator>
 #include <cstdint>
 
 enum class ShowDataSwitch : uint8_t {
@@ -21,6 +20,19 @@ struct forceViewTraits {
     ShowDataSwitch showData;
     MissingLabel missingLabel;  // "not found lb" when a point has no label
 };
+
+// The row of a class number in a family's table; null when there is none.
+namespace viewTable {
+template <class Row, std::size_t N>
+constexpr const Row* find(const Row (&rows)[N], uint8_t classNumber)
+{
+    for (const Row& row : rows) {
+        if (row.classNumber == classNumber)
+            return &row;
+    }
+    return nullptr;
+}
+}  // namespace viewTable
 
 namespace forceViewTable {
 
@@ -65,23 +77,15 @@ inline constexpr forceViewTraits kRows[] = {
     {67, 300000, {139, 140,  0}, S::Ignored,   M::Silent},
 };
 
-constexpr std::size_t indexOf(uint8_t classNumber)
-{
-    std::size_t i = 0;
-    while (i < std::size(kRows) && kRows[i].classNumber != classNumber)
-        ++i;
-    return i;
-}
-
 constexpr bool contains(uint8_t classNumber)
 {
-    return indexOf(classNumber) < std::size(kRows);
+    return viewTable::find(kRows, classNumber) != nullptr;
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
 constexpr const forceViewTraits& of(uint8_t classNumber)
 {
-    return kRows[indexOf(classNumber)];
+    return *viewTable::find(kRows, classNumber);
 }
 
 }  // namespace forceViewTable
