@@ -176,7 +176,7 @@ void tst_taxelGrid::resultantBranches()
     out.magnitude = -1;
     out.mean = -1;
     out.direction = 7;
-    resultant(in.data(), in.size(), kSinCosTable, &out);
+    YDDS_Process(in.data(), uint8_t(in.size()), kSinCosTable, &out);
     QVERIFY2(std::fabs(out.magnitude - magnitude) < 1e-4f, qPrintable(QString::number(out.magnitude)));
     QVERIFY2(std::fabs(out.mean - mean) < 1e-5f, qPrintable(QString::number(out.mean)));
     QCOMPARE(int(out.direction), direction);
@@ -210,7 +210,7 @@ void tst_taxelGrid::shortValueList()
     }
     force_in_ts in[] = {{kInf, 90}, {0, 0}};
     ydds_out_ts out;
-    resultant(in, 2, kSinCosTable, &out);
+    YDDS_Process(in, 2, kSinCosTable, &out);
     QCOMPARE(int(out.direction), int(kNoDirection));
     QCOMPARE(out.mean, kInf);
 }

@@ -2,11 +2,10 @@
 // bar; view 18 has the arrows and the bar only (its form has no place for rows, and the panel's
 // rows show every value).
 
-#include "class_finger.h"
+#include "arrayView.h"
 #include "dataForm.h"
 #include "forceRules.h"
 #include "viewFactory.h"
-#include "ydds.h"
 
 #include "ui_fingerForm_18.h"
 #include "ui_fingerForm_2.h"
@@ -18,20 +17,14 @@
 
 namespace {
 
-constexpr int kBarMaximum = 300000;
 constexpr int kPicturePage = 2;
 constexpr int kRowsPerPoint = 3;
 constexpr int kForceDecimals = 2;
 const char* const kPicture = ":/finger/finger2.png";
 
-// Both views draw their arrows by the standard rule; view 2 shows the values in its rows instead.
-constexpr forceRules::ArrowParams kRowArrow{139, 140, 0, forceRules::ArrowWhen::TangentialWithDirection,
-                                            forceRules::ValueText::Untouched};
-constexpr forceRules::ArrowParams kLabelArrow{};
-
 }  // namespace
 
-class fingerForm_2 : public QWidget, public class_finger {
+class fingerForm_2 : public arrayView {
     Q_OBJECT
 public:
     explicit fingerForm_2(QWidget* parent = nullptr);
@@ -55,7 +48,7 @@ private:
 };
 
 fingerForm_2::fingerForm_2(QWidget* parent)
-    : QWidget(parent), class_finger(2, this), ui(std::make_unique<Ui_fingerForm_2>())
+    : arrayView(arrayView::row(2), parent), ui(std::make_unique<Ui_fingerForm_2>())
 {
     qDebug("fingerForm_2 new:%d", channels());
     ui->setupUi(this);
@@ -82,7 +75,7 @@ fingerForm_2::fingerForm_2(QWidget* parent)
     }
     addSensorChannelWg(QString::fromUtf8("自电容接近") + QString::number(0), dataForm::kValueRow);
 
-    forceRules::rangeProximityBars(*this, fingerParam, kBarMaximum);
+    rangeBars();
 }
 
 fingerForm_2::~fingerForm_2() { qDebug("fingerForm_2 delete"); }
@@ -117,6 +110,7 @@ void fingerForm_2::setTouchState(uint8_t ch, bool touched)
     }
 }
 
+// The three values go to the point's rows; the label draws the arrow without a text.
 void fingerForm_2::setYdds(uint8_t point, float normal, float tangential, uint16_t direction)
 {
     const int first = channels() + kRowsPerPoint * point;
@@ -128,8 +122,7 @@ void fingerForm_2::setYdds(uint8_t point, float normal, float tangential, uint16
     normalRow->setText(QString::number(normal, 'f', kForceDecimals));
     tangentialRow->setText(QString::number(tangential, 'f', kForceDecimals));
     directionRow->setText(QString::number(direction));
-    if (!forceRules::setPointArrow(*this, point, normal, tangential, direction, false, kRowArrow))
-        qDebug("not found lb");
+    arrayView::setYdds(point, normal, tangential, direction);
 }
 
 void fingerForm_2::setSProx(uint8_t ch, uint32_t value)
@@ -138,50 +131,15 @@ void fingerForm_2::setSProx(uint8_t ch, uint32_t value)
     if (!row)
         return;
     row->setText(QString::number(value));
-    forceRules::setProximity(*this, forceRules::kSelfBarPrefix, ch, value);
+    arrayView::setSProx(ch, value);
 }
 
-class fingerForm_18 : public QWidget, public class_finger {
+// Arrows and bar only; its rows would repeat the panel's.
+class fingerForm_18 : public arrayViewWith<18, Ui_fingerForm_18> {
     Q_OBJECT
 public:
-    explicit fingerForm_18(QWidget* parent = nullptr);
-    ~fingerForm_18() override;
-
-    void setYdds(uint8_t point, float normal, float tangential, uint16_t direction) override;
-    void setSProx(uint8_t ch, uint32_t value) override;
-    void setMProx(uint8_t ch, uint32_t value) override;
-
-private:
-    const std::unique_ptr<Ui_fingerForm_18> ui;
-    bool showData = false;  // no switch reaches it: the arrow texts stay empty
+    using forceViewWith::forceViewWith;
 };
-
-fingerForm_18::fingerForm_18(QWidget* parent)
-    : QWidget(parent), class_finger(18, this), ui(std::make_unique<Ui_fingerForm_18>())
-{
-    qDebug("fingerForm_18 new");
-    ui->setupUi(this);
-    ui->tabWidget->setCurrentIndex(0);
-    forceRules::rangeProximityBars(*this, fingerParam, kBarMaximum);
-}
-
-fingerForm_18::~fingerForm_18() { qDebug("fingerForm_18 delete"); }
-
-void fingerForm_18::setYdds(uint8_t point, float normal, float tangential, uint16_t direction)
-{
-    if (!forceRules::setPointArrow(*this, point, normal, tangential, direction, showData, kLabelArrow))
-        qDebug("not found lb:%d", point + 1);
-}
-
-void fingerForm_18::setSProx(uint8_t ch, uint32_t value)
-{
-    forceRules::setProximity(*this, forceRules::kSelfBarPrefix, ch, value);
-}
-
-void fingerForm_18::setMProx(uint8_t ch, uint32_t value)
-{
-    forceRules::setProximity(*this, forceRules::kMutualBarPrefix, ch, value);
-}
 
 REGISTER_FINGER_VIEW(2) REGISTER_FINGER_VIEW(18)
 

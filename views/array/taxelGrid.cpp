@@ -1,5 +1,6 @@
 #include "taxelGrid.h"
 
+#include "forceRules.h"
 #include "sensorForm.h"
 #include "ydds.h"
 
@@ -14,6 +15,7 @@ constexpr int kDegreesPerTurn = 360;
 // The bearing formula's own pi: with it the upper-left neighbour lies at 314, not 315.
 constexpr double kBearingPi = 3.1415926;
 constexpr int kMaxCells = 256;  // a member's index is 8 bits
+constexpr int kLoadDecimals = 2;
 
 uint16_t intoTurn(int degrees)
 {
@@ -58,10 +60,10 @@ QVector<sensor_ts> neighbourLists(int rows, int cols)
     return taxels;
 }
 
-void resultant(const force_in_ts* in, int n, const SinCosTable& table, ydds_out_ts* out)
+void YDDS_Process(const force_in_ts* in, uint8_t n, const SinCosTable& table, ydds_out_ts* out)
 {
     *out = ydds_out_ts{};
-    if (!in || n <= 0)
+    if (!in || n == 0)
         return;
     float x = 0;
     float y = 0;
@@ -91,10 +93,8 @@ void resultant(const force_in_ts* in, int n, const SinCosTable& table, ydds_out_
         return;
     }
     out->magnitude = std::sqrt(x * x + y * y);
-    out->direction = intoTurn(int(std::atan2(x, y) * kToDegrees));
+    out->direction = intoTurn(int(std::atan2(x, y) * toRadians));
 }
-
-float percentOf(float value, float fullScale) { return value * 100.0f / fullScale; }
 
 float level(float ownPercent, float neighboursMean) { return (ownPercent + neighboursMean) * 0.5f; }
 
@@ -109,9 +109,10 @@ cellState stateOf(const QVector<float>& values, float fullScale, const QVector<s
     const int n = std::min(members.size(), kMaxNeighbours);
     std::array<force_in_ts, kMaxNeighbours> in{};
     for (int j = 0; j < n; ++j)
-        in[j] = {percentOf(valueAt(members[j].index), fullScale), members[j].direction};
-    resultant(in.data(), n, table, &state.out);
-    state.level = level(percentOf(valueAt(k), fullScale), state.out.mean);
+        in[j] = {forceRules::loadPercent(valueAt(members[j].index), fullScale), members[j].direction};
+    YDDS_Process(in.data(), uint8_t(n), table, &state.out);
+    state.load = valueAt(k);
+    state.level = level(forceRules::loadPercent(state.load, fullScale), state.out.mean);
     return state;
 }
 
@@ -139,6 +140,20 @@ void writeCell(class_ydds& cell, const QColor& colour, const QString& text, cons
         cell.dir = kNoDirection;
     }
     cell.update();
+}
+
+void show(sensorForm& grid, const GridShape& shape, const QVector<sensor_ts>& taxels, const SinCosTable& table,
+          const QVector<float>& values, float fullScale, bool showData)
+{
+    const int count = shape.rows * shape.cols;
+    for (int k = 0; k < count; ++k) {
+        class_ydds* cell = cellAt(grid, shape.cord ? shape.cord[k] : k, shape.cols);
+        if (!cell)
+            continue;
+        const cellState s = stateOf(values, fullScale, taxels, k, table);
+        const QString text = showData ? QString::number(s.load, 'f', kLoadDecimals) : QString();
+        writeCell(*cell, forceRules::pressureColour(s.level), text, s.out, shape.angleOffset);
+    }
 }
 
 }  // namespace taxelGrid

@@ -110,8 +110,17 @@ constexpr SinCosTable buildSinCos()
 // sine and cosine of the whole degrees 0..359, six decimals, the axis entries exact.
 inline constexpr SinCosTable kSinCosTable = detail::buildSinCos();
 
-// Degrees per radian as the resultant's bearing uses it.
-constexpr float kToDegrees = 57.29578f;
+// Degrees per radian: turns the resultant's atan2 into degrees.
+constexpr float toRadians = 57.29578f;
+
+// How a view lays its data grid out on screen: rows x cols taxels (data index row * cols + column),
+// the display position of each data index (none: the same), and the turn of the cells' arrows.
+struct GridShape {
+    uint8_t rows = 0;
+    uint8_t cols = 0;
+    const uint8_t* cord = nullptr;
+    uint16_t angleOffset = 0;
+};
 
 // Bearing from a taxel to the one dx columns right and dy rows up, in 0..359.
 uint16_t bearing(int dx, int dy);
@@ -122,17 +131,15 @@ QVector<sensor_ts> neighbourLists(int rows, int cols);
 
 // Vector sum of n inputs by the table's sine and cosine. Without inputs: magnitude and mean 0 and
 // no direction; a sum that is not finite has no direction either.
-void resultant(const force_in_ts* in, int n, const SinCosTable& table, ydds_out_ts* out);
-
-// A force in percent of full scale.
-float percentOf(float value, float fullScale);
+void YDDS_Process(const force_in_ts* in, uint8_t n, const SinCosTable& table, ydds_out_ts* out);
 
 // What a cell is coloured by: the mean of the taxel's own percentage and its neighbours' mean.
 float level(float ownPercent, float neighboursMean);
 
 // Everything a frame decides for taxel k; a value the list lacks counts as 0.
 struct cellState {
-    float level = 0;
+    float load = 0;   // the taxel's own value, newtons
+    float level = 0;  // percent of full scale
     ydds_out_ts out;
 };
 cellState stateOf(const QVector<float>& values, float fullScale, const QVector<sensor_ts>& taxels, int k,
@@ -146,5 +153,11 @@ class_ydds* cellAt(const sensorForm& grid, int p, int columns);
 // without a direction the arrow goes and the length factor stays.
 void writeCell(class_ydds& cell, const QColor& colour, const QString& text, const ydds_out_ts& out,
                uint16_t angleOffset);
+
+// One frame on a grid of that shape: every taxel's cell coloured by its level, its text its own load
+// with two decimals (empty while showData is off), its arrow along the resultant. Values past the
+// grid are ignored.
+void show(sensorForm& grid, const GridShape& shape, const QVector<sensor_ts>& taxels, const SinCosTable& table,
+          const QVector<float>& values, float fullScale, bool showData);
 
 }  // namespace taxelGrid
