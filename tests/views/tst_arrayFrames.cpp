@@ -9,21 +9,16 @@
 #include "fingerParams.h"
 #include "simFrame.h"
 #include "viewFactory.h"
+#include "viewProbe.h"
 #include "ydds.h"
 
 #include <QRandomGenerator>
 #include <iterator>
-#include <memory>
 
 namespace {
 
 constexpr int kFrames = 1000;
 constexpr uint16_t kNone = 0xFFFF;
-
-struct ViewDeleter {
-    void operator()(class_finger* ff) const { delete ff->widget; }
-};
-using ViewPtr = std::unique_ptr<class_finger, ViewDeleter>;
 
 // The first drawn arrow that points outside a turn or has a length outside 0..1; empty when none.
 template <class Gauge>
@@ -80,7 +75,8 @@ void tst_arrayFrames::randomFrames()
     // A view not built in is tst_viewRegistry's failure; here it has nothing to show.
     if (!viewFactory::isRegistered(viewFactory::viewClassFor(code)))
         QSKIP("view not built in");
-    ViewPtr view(viewFactory::create(viewFactory::viewClassFor(code), &panel));
+    const viewProbe::View made(viewFactory::viewClassFor(code), &panel);
+    class_finger* view = made.ff;
     QVERIFY(view);
     view->selectRecord(code);  // as the panel does
     const finger_param_ts& record = *findFingerParam(code);

@@ -8,6 +8,7 @@
 #include "dataForm.h"
 #include "forceRules.h"
 #include "viewFactory.h"
+#include "viewProbe.h"
 #include "ydds.h"
 
 #include <QCheckBox>
@@ -18,18 +19,12 @@
 #include <QTabWidget>
 #include <functional>
 #include <limits>
-#include <memory>
 
 namespace {
 
 constexpr int kNone = 0xFFFF;
 
-struct ViewDeleter {
-    void operator()(class_finger* ff) const { delete ff->widget; }
-};
-using ViewPtr = std::unique_ptr<class_finger, ViewDeleter>;
-
-ViewPtr viewOf(uint8_t cls, QWidget* parent) { return ViewPtr(viewFactory::create(cls, parent)); }
+using viewProbe::View;
 
 QList<dataForm*> rowsOf(const class_finger& ff) { return ff.widget->findChildren<dataForm*>(); }
 
@@ -76,7 +71,8 @@ private:
 
 void tst_channelViews::listView()
 {
-    ViewPtr view = viewOf(2, &panel);
+    View made(2, &panel);
+    class_finger* view = made.ff;
     QVERIFY(view);
     QWidget* w = view->widget;
     QCOMPARE(QString(w->metaObject()->className()), QString("fingerForm_2"));
@@ -175,7 +171,8 @@ void tst_channelViews::listCalls()
     QFETCH(int, bar);
     QFETCH(QString, log);
 
-    ViewPtr view = viewOf(2, &panel);
+    View made(2, &panel);
+    class_finger* view = made.ff;
     if (!log.isEmpty())
         QTest::ignoreMessage(QtDebugMsg, qPrintable(log));
     call(*view);
@@ -192,7 +189,8 @@ void tst_channelViews::listCalls()
 
 void tst_channelViews::relays()
 {
-    ViewPtr view = viewOf(2, &panel);
+    View made(2, &panel);
+    class_finger* view = made.ff;
     QSignalSpy resets(&view->fingerSignals, &class_fingerSignals::si_channelReset);
     QSignalSpy enables(&view->fingerSignals, &class_fingerSignals::si_channelEn);
     const QList<dataForm*> rows = rowsOf(*view);
@@ -225,7 +223,8 @@ void tst_channelViews::relays()
 
 void tst_channelViews::framesFillTheRows()
 {
-    ViewPtr view = viewOf(2, &panel);
+    View made(2, &panel);
+    class_finger* view = made.ff;
     sim::FrameValues v = catalogueFrames::sampleValues(*view->fingerParam);
     v.channels = {5, 6, 7, 8, 9, 10, 11, 0x80000001u};
     v.points = {{2.5f, 10.0f, 180}};
@@ -246,7 +245,8 @@ void tst_channelViews::framesFillTheRows()
 
 void tst_channelViews::viewWithoutRows()
 {
-    ViewPtr view = viewOf(18, &panel);
+    View made(18, &panel);
+    class_finger* view = made.ff;
     QVERIFY(view);
     QWidget* w = view->widget;
     QCOMPARE(QString(w->metaObject()->className()), QString("fingerForm_18"));

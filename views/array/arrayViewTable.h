@@ -69,13 +69,13 @@ inline constexpr arrayViewTraits kRows[] = {
 
 constexpr bool contains(uint8_t classNumber)
 {
-    return viewTable::find(kRows, classNumber) != nullptr;
+    return viewTable::contains(kRows, classNumber);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
 constexpr const arrayViewTraits& of(uint8_t classNumber)
 {
-    return *viewTable::find(kRows, classNumber);
+    return kRows[viewTable::indexOf(kRows, classNumber)];
 }
 
 }  // namespace arrayViewTable

@@ -25,16 +25,21 @@ struct forceViewTraits {
     MissingLabel missingLabel;  // what the debug log says of a point without a label
 };
 
-// The row of a class number in a family's table; null when there is none.
+// Where a class number's row stands in a family's table; the row count when there is none. An
+// index, not a pointer: the sanitizers' null checks make a pointer test no constant expression.
 namespace viewTable {
 template <class Row, std::size_t N>
-constexpr const Row* find(const Row (&rows)[N], uint8_t classNumber)
+constexpr std::size_t indexOf(const Row (&rows)[N], uint8_t classNumber)
 {
-    for (const Row& row : rows) {
-        if (row.classNumber == classNumber)
-            return &row;
-    }
-    return nullptr;
+    std::size_t i = 0;
+    while (i < N && rows[i].classNumber != classNumber)
+        ++i;
+    return i;
+}
+template <class Row, std::size_t N>
+constexpr bool contains(const Row (&rows)[N], uint8_t classNumber)
+{
+    return indexOf(rows, classNumber) < N;
 }
 }  // namespace viewTable
 
@@ -83,13 +88,13 @@ inline constexpr forceViewTraits kRows[] = {
 
 constexpr bool contains(uint8_t classNumber)
 {
-    return viewTable::find(kRows, classNumber) != nullptr;
+    return viewTable::contains(kRows, classNumber);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
 constexpr const forceViewTraits& of(uint8_t classNumber)
 {
-    return *viewTable::find(kRows, classNumber);
+    return kRows[viewTable::indexOf(kRows, classNumber)];
 }
 
 }  // namespace forceViewTable
