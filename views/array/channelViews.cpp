@@ -4,7 +4,6 @@
 
 #include "arrayView.h"
 #include "dataForm.h"
-#include "forceRules.h"
 #include "viewFactory.h"
 
 #include "ui_fingerForm_18.h"
