@@ -6,6 +6,7 @@
 #include "taxelGrid.h"
 
 #include <cstdint>
+#include <iterator>
 
 // What setPress does with a pressure channel.
 enum class PressTaxels : uint8_t {
@@ -69,7 +70,7 @@ inline constexpr arrayViewTraits kRows[] = {
 
 constexpr bool contains(uint8_t classNumber)
 {
-    return viewTable::contains(kRows, classNumber);
+    return viewTable::indexOf(kRows, classNumber) < std::size(kRows);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).

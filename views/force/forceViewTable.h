@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 enum class ShowDataSwitch : uint8_t {
     Ignored,   // the value texts stay empty whatever the panel's switch says
@@ -25,8 +26,8 @@ struct forceViewTraits {
     MissingLabel missingLabel;  // what the debug log says of a point without a label
 };
 
-// Where a class number's row stands in a family's table; the row count when there is none. An
-// index, not a pointer: the sanitizers' null checks make a pointer test no constant expression.
+// Where a class number's row stands in a family's table; the table's size when there is none.
+// (Indices, not pointers: the sanitizer build does not fold pointer tests at compile time.)
 namespace viewTable {
 template <class Row, std::size_t N>
 constexpr std::size_t indexOf(const Row (&rows)[N], uint8_t classNumber)
@@ -35,11 +36,6 @@ constexpr std::size_t indexOf(const Row (&rows)[N], uint8_t classNumber)
     while (i < N && rows[i].classNumber != classNumber)
         ++i;
     return i;
-}
-template <class Row, std::size_t N>
-constexpr bool contains(const Row (&rows)[N], uint8_t classNumber)
-{
-    return indexOf(rows, classNumber) < N;
 }
 }  // namespace viewTable
 
@@ -88,7 +84,7 @@ inline constexpr forceViewTraits kRows[] = {
 
 constexpr bool contains(uint8_t classNumber)
 {
-    return viewTable::contains(kRows, classNumber);
+    return viewTable::indexOf(kRows, classNumber) < std::size(kRows);
 }
 
 // Only for class numbers the table contains (checked at compile time by the views).
