@@ -5,6 +5,7 @@
 #include "class_sensorCmd.h"
 #include "class_uart.h"
 #include "msleep.h"
+#include "pca9548.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -23,11 +24,12 @@ constexpr uint8_t kHead1 = class_sensorCmd::kSensorHead1;
 constexpr uint8_t kDataCode = class_sensorCmd::kDataFrameCode;
 constexpr uint8_t kAnswerBit = class_sensorCmd::kAnswerBit;
 
-// The six bus channels: the PCA9548 control byte of each, in channel order (not bit order).
-constexpr int kChannelCount = 6;
-constexpr uint8_t kChannelMasks[kChannelCount] = {0x10, 0x20, 0x40, 0x08, 0x04, 0x01};
-constexpr uint8_t kPcaAddr = 0x70;
-constexpr uint8_t kPcaAllOff = 0;
+// The six bus channels are the adapter board's connectors: the PCA9548 control byte of each, in
+// channel order (not bit order).
+constexpr int kChannelCount = pca9548::kBoardCount;
+constexpr const uint8_t (&kChannelMasks)[kChannelCount] = pca9548::kBoardMasks;
+constexpr uint8_t kPcaAddr = pca9548::kAddress;
+constexpr uint8_t kPcaAllOff = pca9548::kAllOff;
 
 // Probe addresses cycle 0x61..0x6F, then 0x01..0x6F: the walk runs modulo 111 and probes walk + 1.
 constexpr uint8_t kFirstLastAddr = 0x60;

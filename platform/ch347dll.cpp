@@ -119,16 +119,23 @@ bool CH347I2C_Set(uint32_t index, uint32_t mode)
     return true;
 }
 
-bool CH347I2C_SetStretch(uint32_t index, bool /*enable*/)
+bool CH347I2C_SetStretch(uint32_t index, bool enable)
 {
     Lock lock(world().mutex);
-    return openCh347(index);
+    Bridge* b = openCh347(index);
+    if (b)
+        b->clockStretch = enable;
+    return b;
 }
 
 bool CH347I2C_SetDriverMode(uint32_t index, uint8_t mode)
 {
     Lock lock(world().mutex);
-    return openCh347(index) && mode <= 1;
+    Bridge* b = openCh347(index);
+    if (!b || mode > 1)
+        return false;
+    b->driverMode = mode;
+    return true;
 }
 
 bool CH347I2C_SetDelaymS(uint32_t index, uint32_t ms)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QProcess>
 #include <QUrl>
 
@@ -23,6 +24,11 @@ QMessageBox::StandardButton defaultQuestion(const QString& title, const QString&
                                             QMessageBox::StandardButton defaultButton)
 {
     return QMessageBox::question(nullptr, title, text, buttons, defaultButton);
+}
+
+QString defaultOpenFile(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, dir, dialogFilter(filter));
 }
 
 void defaultRestart()
@@ -48,6 +54,11 @@ WarningFn& warningFn()
 QuestionFn& questionFn()
 {
     static QuestionFn fn = defaultQuestion;
+    return fn;
+}
+OpenFileFn& openFileFn()
+{
+    static OpenFileFn fn = defaultOpenFile;
     return fn;
 }
 RestartFn& restartFn()
@@ -85,6 +96,22 @@ QMessageBox::StandardButton question(const QString& title, const QString& text,
     return questionFn()(title, text, buttons, defaultButton);
 }
 
+// Qt's dialog separates the patterns of one filter by spaces; a bare "*.bin;*.hex" would match
+// no file at all.
+QString dialogFilter(const QString& filter)
+{
+    QStringList filters = filter.split(";;");
+    for (QString& f : filters)
+        if (!f.contains('('))
+            f.replace(';', ' ');
+    return filters.join(";;");
+}
+
+QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return openFileFn()(parent, caption, dir, filter);
+}
+
 void restartProgram() { restartFn()(); }
 
 bool openFolder(const QString& path) { return openFolderFn()(path); }
@@ -97,6 +124,7 @@ QString programDir()
 
 WarningFn setWarning(WarningFn fn) { return replace(warningFn(), std::move(fn), WarningFn(defaultWarning)); }
 QuestionFn setQuestion(QuestionFn fn) { return replace(questionFn(), std::move(fn), QuestionFn(defaultQuestion)); }
+OpenFileFn setOpenFile(OpenFileFn fn) { return replace(openFileFn(), std::move(fn), OpenFileFn(defaultOpenFile)); }
 RestartFn setRestart(RestartFn fn) { return replace(restartFn(), std::move(fn), RestartFn(defaultRestart)); }
 OpenFolderFn setOpenFolder(OpenFolderFn fn) { return replace(openFolderFn(), std::move(fn), OpenFolderFn(defaultOpenFolder)); }
 void setProgramDir(const QString& dir) { programDirOverride() = dir; }

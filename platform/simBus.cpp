@@ -230,6 +230,16 @@ uint32_t streamMode(int bridge)
     return withBridge(bridge, 0u, [](Bridge& b) { return b.streamMode; });
 }
 
+bool clockStretch(int bridge)
+{
+    return withBridge(bridge, false, [](Bridge& b) { return b.clockStretch; });
+}
+
+int driverMode(int bridge)
+{
+    return withBridge(bridge, 0, [](Bridge& b) { return int(b.driverMode); });
+}
+
 int pcaControl(int bridge)
 {
     return withBridge(bridge, -1, [](Bridge& b) { return b.bus.pca() ? int(b.bus.pca()->control()) : -1; });

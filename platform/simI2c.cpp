@@ -48,9 +48,11 @@ bool I2cBus::writeByte(uint8_t byte)
         if (pca_ && addr == kPcaAddress) {
             pcaActive_ = pca_->begin();
         } else {
+            // Address 0 is the general call: every reachable sensor takes part.
             for (const auto& s : sensors_) {
                 const bool reachable = !pca_ || pca_->routes(s->port());
-                if (reachable && s->address() == addr && s->begin(read, now_))
+                const bool addressed = addr == kGeneralCall || s->address() == addr;
+                if (reachable && addressed && s->begin(read, now_))
                     active_.push_back(s.get());
             }
         }

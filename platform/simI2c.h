@@ -2,6 +2,7 @@
 // The I2C bus of one simulated bridge: start, address byte -> ack, write byte -> ack, read byte
 // with or without ack, stop. A PCA9548 at 0x70 (when present) routes every other address to the
 // sensors on the ports whose control bits are set; without it the sensors sit on this bus.
+// Address 0 (the general call) reaches every reachable sensor, for writes and reads alike.
 // Several devices answering one read drive the line together (wired AND).
 
 #include "simSensor.h"
@@ -11,6 +12,8 @@
 
 namespace sim {
 namespace detail {
+
+constexpr uint8_t kGeneralCall = 0x00;
 
 class Pca9548 {
 public:

@@ -20,6 +20,9 @@ constexpr int kMaxSerialText = 43;      // the answer must fit the 50 bytes disc
 constexpr int kMaxWriteBytes = 4096;
 constexpr int kMaxLogEntries = 2000;
 constexpr uint8_t kMaxAddress = 0x6F;
+constexpr uint8_t kSetAddress = 0x70;
+constexpr uint8_t kSetAddressDone = 0xF0;  // answer code of kSetAddress
+constexpr int kAddressByte = 7;            // the new address of 0x70, the address report of 0x71
 constexpr uint16_t kNoDirection = 0xFFFF;
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -269,9 +272,12 @@ void SimSensor::takeRequest(const QByteArray& frame, int64_t nowMs)
         return;
     if (requests_.size() < kMaxLogEntries)
         requests_.append(frame);
-    answerPending_ = false;
+    // The report of a moved address stays until it is read: what is written before that read
+    // takes effect unanswered.
+    const bool keepAnswer = answerPending_ && byteAt(answer_, 3) == kSetAddressDone;
+    answerPending_ = keepAnswer;
     QByteArray answer = respond(frame);
-    if (answer.isEmpty())
+    if (answer.isEmpty() || keepAnswer)
         return;
     const uint8_t code = byteAt(frame, 3);
     if (faults_.noAnswers || faults_.unansweredCodes.contains(code))
@@ -320,8 +326,8 @@ QByteArray SimSensor::respond(const QByteArray& req)
     answer[1] = char(0xAA);
     answer[2] = char(config_.id);
     answer[3] = char(code >= 0xA0 ? code : (code | 0x80));
-    if (code == 0x70) {
-        const uint8_t newAddr = byteAt(req, 7);
+    if (code == kSetAddress) {
+        const uint8_t newAddr = byteAt(req, kAddressByte);
         if (newAddr >= 1 && newAddr <= kMaxAddress)
             addr_ = newAddr;
     }
@@ -464,8 +470,7 @@ void SimSensor::fillPayload(uint8_t code, const QByteArray& req, QByteArray& ans
         p.text(5, text, text.size());
         break;
     }
-    case 0x70: p.u8(7, addr_); break;
-    case 0x71: p.u8(4, addr_); break;
+    case 0x70: case 0x71: p.u8(kAddressByte, addr_); break;
     case 0x41: p.u8(7, autoDacAtPowerUp_); break;
     case 0x44: p.u32(4, pressRelease_); p.u8(8, pressReleaseScale_); break;
     case 0x46: p.u32(4, proxRelease_); p.u8(8, proxReleaseScale_); break;

@@ -14,6 +14,8 @@ void Bridge::powerUp()
     pinDir = 0;
     gpioDir = 0;
     gpioData = 0xFF;
+    clockStretch = false;
+    driverMode = 0;
     bus.powerUp();
 }
 

@@ -47,6 +47,8 @@ struct Bridge {
     QVector<QByteArray> packets;
     int delayCodes = 0;
     uint32_t streamMode = 0;
+    bool clockStretch = false;  // CH347
+    uint8_t driverMode = 0;     // CH347
     uint32_t pinData = kPinMask;
     uint32_t pinDir = 0;
     uint8_t gpioDir = 0;

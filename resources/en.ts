@@ -87,6 +87,93 @@
         <source>断开</source>
         <translation>Disconnect</translation>
     </message>
+    <message>
+        <source>无PCA9548</source>
+        <translation>No PCA9548</translation>
+    </message>
+    <message>
+        <source>转接板-1(PCA9548-4)</source>
+        <translation>Board-1(PCA9548-4)</translation>
+    </message>
+    <message>
+        <source>转接板-2(PCA9548-5)</source>
+        <translation>Board-2(PCA9548-5)</translation>
+    </message>
+    <message>
+        <source>转接板-3(PCA9548-6)</source>
+        <translation>Board-3(PCA9548-6)</translation>
+    </message>
+    <message>
+        <source>转接板-4(PCA9548-3)</source>
+        <translation>Board-4(PCA9548-3)</translation>
+    </message>
+    <message>
+        <source>转接板-5(PCA9548-2)</source>
+        <translation>Board-5(PCA9548-2)</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <comment>sensor lost</comment>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>转接板</source>
+        <translation>Board</translation>
+    </message>
+    <message>
+        <source>扫描中。。。</source>
+        <translation>Scanning...</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Success</translation>
+    </message>
+    <message>
+        <source>接口未打开</source>
+        <translation>Interface closed</translation>
+    </message>
+    <message>
+        <source>转接板未连接</source>
+        <translation>Board not connected</translation>
+    </message>
+    <message>
+        <source>写:
+</source>
+        <translation>Write:
+</translation>
+    </message>
+    <message>
+        <source>地址:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>长度:</source>
+        <translation>Length:</translation>
+    </message>
+    <message>
+        <source>命令:</source>
+        <translation>Command:</translation>
+    </message>
+    <message>
+        <source>读:</source>
+        <translation>Read:</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Checksum </translation>
+    </message>
+    <message>
+        <source>失败:</source>
+        <translation>Failed:</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -105,6 +192,77 @@
     <message>
         <source>调试</source>
         <translation>Debug</translation>
+    </message>
+</context>
+<context>
+    <name>fwUpdateForm</name>
+    <message>
+        <source>通讯接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>接口选择</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>无PCA9548</source>
+        <translation>No PCA9548</translation>
+    </message>
+    <message>
+        <source>转接板-1(PCA9548-4)</source>
+        <translation>Board-1(PCA9548-4)</translation>
+    </message>
+    <message>
+        <source>转接板-2(PCA9548-5)</source>
+        <translation>Board-2(PCA9548-5)</translation>
+    </message>
+    <message>
+        <source>转接板-3(PCA9548-6)</source>
+        <translation>Board-3(PCA9548-6)</translation>
+    </message>
+    <message>
+        <source>转接板-4(PCA9548-3)</source>
+        <translation>Board-4(PCA9548-3)</translation>
+    </message>
+    <message>
+        <source>转接板-5(PCA9548-2)</source>
+        <translation>Board-5(PCA9548-2)</translation>
+    </message>
+    <message>
+        <source>程序文件</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>文件选择</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>加密</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <source>不加密</source>
+        <translation>Unencrypted</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>复位命令</source>
+        <translation>Reset command</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>定制</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
     </message>
 </context>
 <context>
@@ -657,6 +815,128 @@
     <message>
         <source>通道</source>
         <translation>Ch</translation>
+    </message>
+</context>
+<context>
+    <name>setSensorAddrForm</name>
+    <message>
+        <source>接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>传感器状态</source>
+        <translation>Sensor state</translation>
+    </message>
+    <message>
+        <source>接口未打开</source>
+        <translation>Interface closed</translation>
+    </message>
+    <message>
+        <source>当前地址</source>
+        <translation>Current address</translation>
+    </message>
+    <message>
+        <source>目标地址</source>
+        <translation>Target address</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>命令状态</source>
+        <translation>Command state</translation>
+    </message>
+</context>
+<context>
+    <name>sensorDebugForm</name>
+    <message>
+        <source>通讯接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>接口选择</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>PCA9548通道设置</source>
+        <translation>PCA9548 channels</translation>
+    </message>
+    <message>
+        <source>转接板：</source>
+        <translation>Board:</translation>
+    </message>
+    <message>
+        <source>通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>读/写</source>
+        <translation>Read/Write</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>写</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>发送命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Checksum</translation>
+    </message>
+    <message>
+        <source>读</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>读取长度</source>
+        <translation>Read length</translation>
+    </message>
+    <message>
+        <source>写读延迟(ms)</source>
+        <translation>Write-read delay (ms)</translation>
+    </message>
+    <message>
+        <source>写读</source>
+        <translation>Write+Read</translation>
+    </message>
+    <message>
+        <source>调试信息</source>
+        <translation>Debug log</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
     </message>
 </context>
 </TS>

@@ -107,7 +107,7 @@ void TestWorkerQueue::answered()
     QCOMPARE(rsp.size(), len);
     QVERIFY(class_sensorCmd::checkAnswer(req, rsp, len));
     if (code == 0x71)
-        QCOMPARE(uint8_t(rsp[4]), uint8_t(0x62));
+        QCOMPARE(uint8_t(rsp[7]), uint8_t(0x62));
     else
         QCOMPARE(rsp.mid(5, 11), QByteArray("VX-QUEUE-62"));
 }

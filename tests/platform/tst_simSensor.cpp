@@ -102,6 +102,17 @@ private:
         return sim::addSensor(bridge, s);
     }
 
+    // An empty world with one opened CH347 bridge.
+    void freshBridge(bool pca)
+    {
+        sim::reset();
+        sim::BridgeConfig b;
+        b.kind = sim::BridgeKind::Ch347;
+        b.pca = pca;
+        bridge = sim::addBridge(b);
+        QVERIFY(CH347OpenDevice(0) != kCh347InvalidHandle);
+    }
+
     void setLatency(int sensor, uint32_t ms)
     {
         sim::SensorFaults f = sim::sensorFaults(sensor);
@@ -114,11 +125,7 @@ private slots:
 
     void init()
     {
-        sim::reset();
-        sim::BridgeConfig b;
-        b.kind = sim::BridgeKind::Ch347;
-        bridge = sim::addBridge(b);
-        QVERIFY(CH347OpenDevice(0) != kCh347InvalidHandle);
+        freshBridge(true);
         QVERIFY(writeAt(sim::kPcaAddress, QByteArray(1, char(kPortMask))));
     }
 
@@ -285,6 +292,34 @@ private slots:
         QCOMPARE(uint8_t(refused[7]), uint8_t(0x22));
     }
 
+    // The address tool's frames: byte 2 is 0x00, not the sensor's id, and still taken.
+    void addressQueryReportsInByte7()
+    {
+        QVERIFY(addSensor(20, kAddr, kPort, 60000, 0x03) >= 0);
+        const QByteArray query = class_sensorCmd::frame(0x00, 0x71);
+        const QByteArray a = exchange(query, 11);
+        QCOMPARE(a.left(4), QByteArray::fromHex("55aa03f1"));
+        QCOMPARE(uint8_t(a[7]), kAddr);
+        QVERIFY(sumIsRight(a));
+    }
+
+    void setAddressAnswerStaysUntilRead()
+    {
+        const int s = addSensor(20, kAddr, kPort, 60000, 0x03);
+        QVERIFY(writeAt(kAddr, class_sensorCmd::frame(0x00, 0x70, {0, 0, 0, 0x22, 0})));
+        // The query written before the answer is read goes unanswered...
+        QVERIFY(writeAt(0x22, class_sensorCmd::frame(0x00, 0x71)));
+        sim::advanceTime(5);
+        const QByteArray done = readAt(0x22, 11);
+        QCOMPARE(done.left(4), QByteArray::fromHex("55aa03f0"));
+        QCOMPARE(uint8_t(done[7]), uint8_t(0x22));
+        // ... and the next one reports the new address.
+        const QByteArray report = exchange(class_sensorCmd::frame(0x00, 0x71), 11, 0x22);
+        QCOMPARE(uint8_t(report[3]), uint8_t(0xF1));
+        QCOMPARE(uint8_t(report[7]), uint8_t(0x22));
+        QCOMPARE(sim::sensorState(s).requests.size(), 3);
+    }
+
     void settingsAreKept()
     {
         const int s = addSensor(20);  // 7 channels, 6 pressure channels, 2 points, 26 points each
@@ -383,11 +418,7 @@ private slots:
 
     void multiplexerRoutesByPort()
     {
-        sim::reset();
-        sim::BridgeConfig b;
-        b.kind = sim::BridgeKind::Ch347;
-        bridge = sim::addBridge(b);
-        QVERIFY(CH347OpenDevice(0) != kCh347InvalidHandle);
+        freshBridge(true);
         QVERIFY(addSensor(20, kAddr, 4, 60000, 0x03) >= 0);
         QVERIFY(addSensor(20, kAddr, 5, 60000, 0x05) >= 0);
         QCOMPARE(addSensor(20, kAddr, 8), -1);  // the multiplexer has ports 0..7
@@ -401,14 +432,45 @@ private slots:
         QCOMPARE(uint8_t(readAt(kAddr, 4)[2]), uint8_t(0x01));  // both drive the line: wired AND
     }
 
+    // A write to address 0 reaches every sensor on a routed port; they answer a read from 0.
+    void generalCall_data()
+    {
+        QTest::addColumn<bool>("pca");
+        QTest::newRow("behind the multiplexer") << true;
+        QTest::newRow("no multiplexer") << false;
+    }
+    void generalCall()
+    {
+        QFETCH(bool, pca);
+        freshBridge(pca);
+        const int first = addSensor(20, 0x61, 4);
+        const int second = addSensor(20, 0x62, 5);
+        const int closedPort = addSensor(20, 0x63, 6);
+        const int deaf = addSensor(20, 0x64, 4);
+        sim::SensorFaults f;
+        f.nack = true;
+        sim::setSensorFaults(deaf, f);
+        if (pca)
+            QVERIFY(writeAt(sim::kPcaAddress, QByteArray(1, char(0x30))));
+
+        const QByteArray a = exchange(request(0xA6), 11, 0x00);
+        QCOMPARE(a.mid(3, 5), QByteArray::fromHex("A601030014"));  // both answers alike: intact
+        QVERIFY(sumIsRight(a));
+        for (int s : {first, second})
+            QCOMPARE(sim::sensorState(s).requests, QVector<QByteArray>{request(0xA6)});
+        QCOMPARE(sim::sensorState(closedPort).requests.isEmpty(), pca);
+        QVERIFY(sim::sensorState(deaf).rawWrites.isEmpty());
+
+        // An answer asked for at 0 can be read at the sensor's own address as well.
+        QVERIFY(writeAt(0x00, request(0x62)));
+        sim::advanceTime(5);
+        QCOMPARE(uint8_t(readAt(0x62, 11)[3]), uint8_t(0xE2));
+        QCOMPARE(sim::sensorState(second).answersServed, 2);
+    }
+
     void withoutMultiplexer()
     {
-        sim::reset();
-        sim::BridgeConfig b;
-        b.kind = sim::BridgeKind::Ch347;
-        b.pca = false;
-        bridge = sim::addBridge(b);
-        QVERIFY(CH347OpenDevice(0) != kCh347InvalidHandle);
+        freshBridge(false);
         QVERIFY(addSensor(20, kAddr, -1) >= 0);  // no port: on the bridge's own bus
         QVERIFY(readAt(sim::kPcaAddress, 1).isEmpty());
         QVERIFY(!writeAt(sim::kPcaAddress, QByteArray(1, char(0x10))));

@@ -22,6 +22,11 @@ constexpr int kFilterRequestLen = 13;
 constexpr uint8_t kFilterCode = 0x59;
 constexpr uint8_t kSnCode = 0xA4;
 constexpr uint8_t kTypeCode = 0xA6;
+constexpr uint8_t kEveryone = 0x00;
+constexpr uint8_t kSetAddrCode = 0x70;
+constexpr uint8_t kGetAddrCode = 0x71;
+constexpr uint8_t kAddrReport = 0xF1;
+constexpr uint8_t kMaxAddr = 0x6F;
 constexpr uint8_t kAnswerBit = 0x80;
 constexpr int kSnLenByte = 4;
 constexpr int kSnTextAt = 5;
@@ -41,6 +46,18 @@ bool sumOk(const QByteArray& frame)
 }
 
 }  // namespace
+
+QByteArray SerialSensorPeer::addressAnswer(uint8_t addr, uint8_t status)
+{
+    QByteArray a(kDefaultAnswerLen, '\0');
+    a[0] = char(0x55);
+    a[1] = char(0xAA);
+    a[2] = char(addr);
+    a[kCodeByte] = char(status);
+    a[kParamByte] = char(addr);
+    sim::closeWithSum(a);
+    return a;
+}
 
 SerialSensorPeer::SerialSensorPeer(PtyPair& pty) : pty(pty) { clock.start(); }
 
@@ -98,6 +115,29 @@ int SerialSensorPeer::polls(int sensor) const
     return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].polls : 0;
 }
 
+uint8_t SerialSensorPeer::addr(int sensor) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].config.addr : 0;
+}
+
+QByteArray SerialSensorPeer::received() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return fromHost;
+}
+
+void SerialSensorPeer::clearReceived()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    fromHost.clear();
+}
+
+void SerialSensorPeer::sendRaw(const QByteArray& bytes)
+{
+    writeOut(bytes, false);
+}
+
 void SerialSensorPeer::run()
 {
     QByteArray in;
@@ -114,16 +154,21 @@ void SerialSensorPeer::run()
         if (n <= 0)
             continue;
         in.append(chunk, int(n));
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            fromHost.append(chunk, int(n));
+        }
         consume(in);
     }
 }
 
-SerialSensorPeer::Entry* SerialSensorPeer::byAddr(uint8_t addr)
+QVector<SerialSensorPeer::Entry*> SerialSensorPeer::reached(uint8_t addr)
 {
+    QVector<Entry*> found;
     for (Entry& e : sensors)
-        if (e.config.addr == addr)
-            return &e;
-    return nullptr;
+        if (addr == kEveryone || e.config.addr == addr)
+            found.append(&e);
+    return found;
 }
 
 // Splits what the host wrote into polls and request frames and answers each one.
@@ -142,38 +187,35 @@ void SerialSensorPeer::consume(QByteArray& in)
             in.remove(0, len);
             if (!sumOk(req))
                 continue;
-            QByteArray answer;
+            QByteArray answers;
             uint32_t delayMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                Entry* e = byAddr(uint8_t(req[2]));
-                if (!e)
-                    continue;
-                e->requests.append(req);
-                if (e->config.mute || e->config.ignoreRequests)
-                    continue;
-                answer = answerTo(*e, req);
-                delayMs = e->config.answerDelayMs;
+                for (Entry* e : reached(uint8_t(req[2]))) {
+                    e->requests.append(req);
+                    if (e->config.mute || e->config.ignoreRequests)
+                        continue;
+                    answers += answerTo(*e, req);
+                    delayMs = std::max(delayMs, e->config.answerDelayMs);
+                }
             }
             if (delayMs)
                 ::usleep(delayMs * 1000);
-            send(answer);
+            send(answers);
             continue;
         }
         if (b1 == uint8_t(b0 ^ 0xFF)) {
             in.remove(0, 2);
-            QByteArray frame;
+            QByteArray frames;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                Entry* e = byAddr(b0);
-                if (!e)
-                    continue;
-                ++e->polls;
-                if (e->config.mute)
-                    continue;
-                frame = frameOf(*e);
+                for (Entry* e : reached(b0)) {
+                    ++e->polls;
+                    if (!e->config.mute)
+                        frames += b0 == kEveryone ? addressAnswer(e->config.addr, kAddrReport) : frameOf(*e);
+                }
             }
-            send(frame);
+            send(frames);
             continue;
         }
         in.remove(0, 1);  // noise
@@ -198,9 +240,18 @@ QByteArray SerialSensorPeer::frameOf(Entry& e)
                                catalogueFrames::sampleValues(*record, seq), lengthBound);
 }
 
-QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) const
+QByteArray SerialSensorPeer::answerTo(Entry& e, const QByteArray& req) const
 {
     const uint8_t code = uint8_t(req[kCodeByte]);
+    // Sent to everyone, the address commands speak of the address; to one sensor, as any other.
+    const bool toEveryone = uint8_t(req[2]) == kEveryone;
+    if (toEveryone && code == kSetAddrCode) {
+        const uint8_t to = uint8_t(req[kParamByte]);
+        if (to >= 1 && to <= kMaxAddr)
+            e.config.addr = to;
+    }
+    if (toEveryone && (code == kSetAddrCode || code == kGetAddrCode))
+        return addressAnswer(e.config.addr, uint8_t(code | kAnswerBit));
     const QByteArray text = e.config.serial.toLatin1();
     int len = class_sensorCmd::getRspLen(code);
     if (code == kSnCode)
@@ -224,11 +275,18 @@ QByteArray SerialSensorPeer::answerTo(const Entry& e, const QByteArray& req) con
 
 void SerialSensorPeer::send(const QByteArray& bytes)
 {
+    writeOut(bytes, true);
+}
+
+void SerialSensorPeer::writeOut(const QByteArray& bytes, bool onlyWhileRunning)
+{
+    // One writer at a time, so the serving thread and a test never interleave their bytes.
+    std::lock_guard<std::mutex> guard(sendLock);
     const char* p = bytes.constData();
     int left = bytes.size();
     QElapsedTimer waited;
     waited.start();
-    while (left > 0 && running && waited.elapsed() < kWriteGiveUpMs) {
+    while (left > 0 && (running || !onlyWhileRunning) && waited.elapsed() < kWriteGiveUpMs) {
         const ssize_t n = ::write(pty.masterFd(), p, size_t(left));
         if (n > 0) {
             p += n;

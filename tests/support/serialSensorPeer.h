@@ -4,6 +4,12 @@
 // serial sensor bus. Each answers the two-byte poll (addr, addr ^ 0xFF) with its latest data frame
 // and a request frame (AA 55, its address in byte 2) with an answer frame.
 //
+// Address 0 means every sensor on the line: each answers the poll 00 FF with an address report
+// 55 AA addr F1 00 00 00 addr 00 sum, and takes a request with byte 2 = 0. Such a set-address 0x70
+// moves the sensor to request byte 7 (1..0x6F) and is answered 55 AA new-address F0 ... new-address
+// 00 sum; such an address query 0x71 is answered with the report. Sent to one sensor's address,
+// both are answered as any other request.
+//
 //     PtyPair pty;
 //     SerialSensorPeer peer(pty);
 //     SerialSensorPeer::Sensor s; s.addr = 0x61; s.prg = 20;
@@ -60,6 +66,14 @@ public:
     // Request frames addressed to the sensor, in order of arrival.
     QVector<QByteArray> requests(int sensor) const;
     int polls(int sensor) const;
+    uint8_t addr(int sensor) const;
+    // Every byte the host wrote, in order.
+    QByteArray received() const;
+    void clearReceived();
+    // Writes bytes to the host as they are, in one write: pieces, garbage, several frames at once.
+    void sendRaw(const QByteArray& bytes);
+    // 55 AA addr status 00 00 00 addr 00 sum: what a sensor says of its address.
+    static QByteArray addressAnswer(uint8_t addr, uint8_t status);
 
 private:
     struct Entry {
@@ -74,13 +88,17 @@ private:
     void run();
     void consume(QByteArray& in);
     QByteArray frameOf(Entry& e);
-    QByteArray answerTo(const Entry& e, const QByteArray& req) const;
-    Entry* byAddr(uint8_t addr);
+    QByteArray answerTo(Entry& e, const QByteArray& req) const;
+    // The sensors a poll or request for addr reaches: every one for address 0.
+    QVector<Entry*> reached(uint8_t addr);
     void send(const QByteArray& bytes);
+    void writeOut(const QByteArray& bytes, bool onlyWhileRunning);
 
     PtyPair& pty;
     mutable std::mutex lock;
+    std::mutex sendLock;
     QVector<Entry> sensors;
+    QByteArray fromHost;
     QElapsedTimer clock;
     std::atomic<bool> running{false};
     std::thread worker;

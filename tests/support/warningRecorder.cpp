@@ -22,6 +22,18 @@ QMessageBox::StandardButton& WarningRecorder::answer()
     return button;
 }
 
+QVector<WarningRecorder::FileRequest>& WarningRecorder::fileRequests()
+{
+    static QVector<FileRequest> list;
+    return list;
+}
+
+QString& WarningRecorder::fileAnswer()
+{
+    static QString name;
+    return name;
+}
+
 int& WarningRecorder::restarts()
 {
     static int count = 0;
@@ -48,6 +60,10 @@ void WarningRecorder::install()
         questions().append({title, text});
         return answer();
     });
+    hooks::setOpenFile([](QWidget*, const QString& caption, const QString& dir, const QString& filter) {
+        fileRequests().append({caption, dir, filter});
+        return fileAnswer();
+    });
     hooks::setRestart([] { ++restarts(); });
     hooks::setOpenFolder([](const QString& path) {
         openedFolders().append(path);
@@ -60,6 +76,8 @@ void WarningRecorder::clear()
     warnings().clear();
     questions().clear();
     answer() = QMessageBox::No;
+    fileRequests().clear();
+    fileAnswer().clear();
     restarts() = 0;
     openedFolders().clear();
     openFolderResult() = true;
