@@ -164,6 +164,20 @@ SensorState sensorState(int sensor)
     return withSensor(sensor, SensorState(), [](detail::SimSensor& s, int64_t) { return s.state(); });
 }
 
+void setBootSwitches(int sensor, const BootLoaderSwitches& switches)
+{
+    withSensor(sensor, false, [&](detail::SimSensor& s, int64_t) {
+        s.bootLoader().setSwitches(switches);
+        return true;
+    });
+}
+
+BootLoaderState bootState(int sensor)
+{
+    return withSensor(sensor, BootLoaderState(),
+                      [](detail::SimSensor& s, int64_t) { return s.bootLoader().state(); });
+}
+
 QByteArray peekSensor(int sensor, int len)
 {
     return withSensor(sensor, QByteArray(), [len](detail::SimSensor& s, int64_t now) { return s.peek(len, now); });

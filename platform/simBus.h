@@ -45,10 +45,16 @@
 //   together. A sensor's pending answer is served by a read at its own address or at 0.
 // - Whatever byte 2 of a request holds, the sensor takes it; the address tool's query 0x71 and set
 //   0x70 carry 0x00 there and go to address 0, so they reach every sensor the general call reaches.
+// - A sensor with a boot loader (SensorConfig::bootLoader) enters it on the reset request 0xA1,
+//   written to its address or to 0 (simBootLoader.h). While the loader runs, every write feeds
+//   its YMODEM receiver (a write transaction is one packet) and every byte read serves its next
+//   readable byte, 0x00 when none; a reset request starts it afresh. After the null header the
+//   sensor serves frames and answers again. bootState() tells what it received.
 //
 // Everything here is guarded by one mutex inside the layer: tests, the bus worker's thread and the
 // plug threads may call in at any time. Plug routines are called without that mutex held.
 
+#include "simBootLoader.h"
 #include "simFrame.h"
 
 #include <QByteArray>
@@ -155,6 +161,7 @@ struct SensorConfig {
     QString serial = "VX-000000001";
     uint8_t version[3] = {1, 3, 0};
     uint32_t framePeriodMs = 10;
+    bool bootLoader = false;      // the reset request 0xA1 enters a boot loader
     bool useModel = false;        // true: take `model` instead of asking the resolver
     SensorModel model;
 };
@@ -181,6 +188,8 @@ void setBridgeFaults(int bridge, const BridgeFaults& faults);
 void setSensorFaults(int sensor, const SensorFaults& faults);
 SensorFaults sensorFaults(int sensor);
 SensorState sensorState(int sensor);
+void setBootSwitches(int sensor, const BootLoaderSwitches& switches);
+BootLoaderState bootState(int sensor);
 // The bytes a read of the sensor would give now (data frame or pending answer), without consuming.
 QByteArray peekSensor(int sensor, int len);
 

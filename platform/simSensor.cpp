@@ -226,6 +226,12 @@ bool SimSensor::begin(bool read, int64_t nowMs)
     reading_ = read;
     outPos_ = 0;
     in_.clear();
+    segmentMs_ = nowMs;
+    bootReading_ = read && bootServesRead();
+    if (bootReading_) {
+        servingAnswer_ = false;
+        return true;
+    }
     out_ = read ? output(nowMs, &servingAnswer_) : QByteArray();
     if (!read)
         servingAnswer_ = false;
@@ -243,6 +249,10 @@ bool SimSensor::write(uint8_t byte)
 
 uint8_t SimSensor::read()
 {
+    if (bootReading_) {
+        const QByteArray next = boot_.take(segmentMs_, 1);
+        return next.isEmpty() ? 0 : uint8_t(next[0]);
+    }
     const uint8_t b = outPos_ < out_.size() ? uint8_t(out_[outPos_]) : 0;
     ++outPos_;
     return b;
@@ -258,12 +268,29 @@ void SimSensor::end(int64_t nowMs)
     } else if (!in_.isEmpty()) {
         if (rawWrites_.size() < kMaxLogEntries)
             rawWrites_.append(in_);
-        takeRequest(in_, nowMs);
+        if (!bootTakesWrite(in_, nowMs))
+            takeRequest(in_, nowMs);
     }
-    reading_ = servingAnswer_ = false;
+    reading_ = servingAnswer_ = bootReading_ = false;
     out_.clear();
     in_.clear();
     outPos_ = 0;
+}
+
+bool SimSensor::bootTakesWrite(const QByteArray& bytes, int64_t nowMs)
+{
+    if (!config_.bootLoader)
+        return false;
+    if (isBootRequest(bytes)) {
+        boot_.enter(nowMs);
+        answerPending_ = false;
+        return true;
+    }
+    if (!boot_.active())
+        return false;
+    boot_.feed(bytes, nowMs);
+    boot_.dropPartial();  // a transaction is a whole packet
+    return true;
 }
 
 void SimSensor::takeRequest(const QByteArray& frame, int64_t nowMs)

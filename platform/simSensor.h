@@ -22,6 +22,8 @@ public:
     SensorState state() const;
     QByteArray peek(int len, int64_t nowMs) const;
 
+    YmodemReceiver& bootLoader() { return boot_; }
+
     // One transaction segment (from a start to the next start or stop).
     bool begin(bool read, int64_t nowMs);  // false: the address is not acknowledged
     bool write(uint8_t byte);
@@ -52,6 +54,9 @@ private:
     void fillPayload(uint8_t code, const QByteArray& req, QByteArray& answer) const;
     void resetSettings();
     int caliChannels() const { return model_.pressNum + model_.layout.yddsNum; }
+    // The boot loader's part of a segment; false where the sensor itself serves it.
+    bool bootServesRead() const { return config_.bootLoader && (boot_.active() || boot_.hasOutput()); }
+    bool bootTakesWrite(const QByteArray& bytes, int64_t nowMs);
 
     SensorConfig config_;
     SensorModel model_;
@@ -74,8 +79,12 @@ private:
     bool answerPending_ = false;
     int64_t answerReadyMs_ = 0;
 
+    YmodemReceiver boot_;
+
     // The segment in progress.
     bool reading_ = false;
+    bool bootReading_ = false;
+    int64_t segmentMs_ = 0;
     bool servingAnswer_ = false;
     QByteArray out_;
     int outPos_ = 0;

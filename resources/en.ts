@@ -112,6 +112,66 @@
         <translation>Board-5(PCA9548-2)</translation>
     </message>
     <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>通信接口未选择</source>
+        <translation>No interface chosen</translation>
+    </message>
+    <message>
+        <source>通信接口打开失败</source>
+        <translation>Interface open failed</translation>
+    </message>
+    <message>
+        <source>IIC总线芯片(PCA9548)接口错误</source>
+        <translation>No PCA9548 on the I2C bus</translation>
+    </message>
+    <message>
+        <source>IIC总线芯片(PCA9548)设置失败</source>
+        <translation>PCA9548 setting failed</translation>
+    </message>
+    <message>
+        <source>文件打开失败</source>
+        <translation>File open failed</translation>
+    </message>
+    <message>
+        <source>用户程序文件为空文件</source>
+        <translation>Empty program file</translation>
+    </message>
+    <message>
+        <source>文件加载失败</source>
+        <translation>File load failed</translation>
+    </message>
+    <message>
+        <source>开始更新</source>
+        <translation>Updating</translation>
+    </message>
+    <message>
+        <source>更新成功,用时：</source>
+        <translation>Update done, time: </translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>更新超时</source>
+        <translation>Update timed out</translation>
+    </message>
+    <message>
+        <source>更新取消</source>
+        <translation>Update cancelled</translation>
+    </message>
+    <message>
+        <source>选择app文件</source>
+        <translation>Choose the app file</translation>
+    </message>
+    <message>
         <source>断开</source>
         <comment>sensor lost</comment>
         <translation>Disconnected</translation>

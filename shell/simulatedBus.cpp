@@ -74,6 +74,10 @@ bool parseSensor(const QStringList& words, sim::SensorConfig* sensor)
 {
     bool typeGiven = false;
     for (const QString& word : words.mid(1)) {
+        if (word == "boot") {
+            sensor->bootLoader = true;
+            continue;
+        }
         const int eq = word.indexOf('=');
         const QString key = word.left(eq);
         const QString value = word.mid(eq + 1);

@@ -8,6 +8,7 @@
 #include "simBus.h"
 #include "simCatalogue.h"
 #include "testMain.h"
+#include "tst_ch347Transfers.h"
 
 #include <cmath>
 #include <cstring>
@@ -18,20 +19,6 @@ constexpr uint8_t kAddr = 0x61;
 constexpr int kPort = 4;
 constexpr uint8_t kPortMask = 1 << kPort;
 constexpr uint8_t kSensorId = 0x03;
-
-bool writeAt(uint8_t addr, QByteArray data)
-{
-    data.prepend(char(addr << 1));
-    return CH347StreamI2C(0, uint32_t(data.size()), data.constData(), 0, nullptr);
-}
-
-// The bytes of one read transaction; empty when the address is not acknowledged.
-QByteArray readAt(uint8_t addr, int len)
-{
-    QByteArray buf(len, '\0');
-    const uint8_t a = uint8_t((addr << 1) | 1);
-    return CH347StreamI2C(0, 1, &a, uint32_t(len), buf.data()) ? buf : QByteArray();
-}
 
 bool sumIsRight(const QByteArray& f)
 {

@@ -87,6 +87,31 @@ private slots:
         QCOMPARE(pluggedCh341(), ch341);
         QCOMPARE(pluggedCh347(), ch347);
     }
+
+    // "boot" gives the sensor a boot loader: the reset request is answered by 'C', not a frame.
+    void bootOption_data()
+    {
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<int>("firstByte");
+        QTest::newRow("boot") << "boot" << 0x43;
+        QTest::newRow("no boot") << "" << 0x55;
+    }
+    void bootOption()
+    {
+        QFETCH(QString, words);
+        QFETCH(int, firstByte);
+        qunsetenv("TACTILE_SIM_BUS");
+        installSimulatedBusFromEnvironment();
+        QCOMPARE(installSimulatedBus("ch347 id=7 nopca; sensor type=20 addr=0x61 " + words), 1);
+        QVERIFY(CH347OpenDevice(0) != kCh347InvalidHandle);
+        const QByteArray reset = QByteArray::fromHex("c2aa5500a10000000000a001");  // to 0x61
+        QVERIFY(CH347StreamI2C(0, uint32_t(reset.size()), reset.constData(), 0, nullptr));
+        const uint8_t readAddress = 0xC3;
+        uint8_t byte = 0;
+        QVERIFY(CH347StreamI2C(0, 1, &readAddress, 1, &byte));
+        QCOMPARE(int(byte), firstByte);
+        CH347CloseDevice(0);
+    }
 };
 
 TACTILE_TEST_MAIN(tst_simulatedBus)

@@ -106,3 +106,40 @@ void PtyPair::hangUp()
 {
     closeFd(master);
 }
+
+int PtyPair::readSome(QByteArray* out, int sliceMs)
+{
+    pollfd pfd{master, POLLIN, 0};
+    if (master < 0 || ::poll(&pfd, 1, sliceMs) <= 0)
+        return 0;
+    if (!(pfd.revents & POLLIN)) {
+        ::usleep(useconds_t(sliceMs) * 1000);  // the slave side is closed; wait for it to come back
+        return 0;
+    }
+    char chunk[4096];
+    const ssize_t n = ::read(master, chunk, sizeof chunk);
+    if (n <= 0)
+        return 0;
+    out->append(chunk, int(n));
+    return int(n);
+}
+
+void PtyPair::writeAll(const QByteArray& bytes, const std::function<bool()>& keepGoing, int giveUpMs)
+{
+    const char* p = bytes.constData();
+    int left = bytes.size();
+    QElapsedTimer waited;
+    waited.start();
+    while (left > 0 && master >= 0 && keepGoing() && waited.elapsed() < giveUpMs) {
+        const ssize_t n = ::write(master, p, size_t(left));
+        if (n > 0) {
+            p += n;
+            left -= int(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return;
+        } else {
+            pollfd pfd{master, POLLOUT, 0};
+            ::poll(&pfd, 1, kSliceMs);
+        }
+    }
+}

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 class PtyPair {
 public:
@@ -25,8 +28,41 @@ public:
     // Closes the master so that the slave side sees a hang-up.
     void hangUp();
 
+    // For a peer serving the master side from its own thread (no events run): appends what
+    // arrives within sliceMs to *out and returns how many bytes that was.
+    int readSome(QByteArray* out, int sliceMs);
+    // Writes all bytes, waiting for room while keepGoing() holds, at most giveUpMs in all.
+    void writeAll(const QByteArray& bytes, const std::function<bool()>& keepGoing, int giveUpMs);
+
 private:
     int master = -1;
     int slave = -1;  // kept open so the line stays up until hangUp()
     QString path;
+};
+
+// The thread a peer serves the master side from: body runs until stop(); running() tells it.
+class PeerThread {
+public:
+    PeerThread() = default;
+    ~PeerThread() { stop(); }
+    PeerThread(const PeerThread&) = delete;
+    PeerThread& operator=(const PeerThread&) = delete;
+
+    void start(std::function<void()> body)
+    {
+        if (on.exchange(true))
+            return;
+        worker = std::thread(std::move(body));
+    }
+    void stop()
+    {
+        on = false;
+        if (worker.joinable())
+            worker.join();
+    }
+    bool running() const { return on.load(); }
+
+private:
+    std::atomic<bool> on{false};
+    std::thread worker;
 };

@@ -7,8 +7,6 @@
 #include "simFrame.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -85,16 +83,12 @@ void SerialSensorPeer::update(int sensor, const std::function<void(Sensor&)>& ch
 
 void SerialSensorPeer::start()
 {
-    if (running.exchange(true))
-        return;
-    worker = std::thread([this] { run(); });
+    thread.start([this] { run(); });
 }
 
 void SerialSensorPeer::stop()
 {
-    running = false;
-    if (worker.joinable())
-        worker.join();
+    thread.stop();
 }
 
 void SerialSensorPeer::hangUp()
@@ -141,22 +135,13 @@ void SerialSensorPeer::sendRaw(const QByteArray& bytes)
 void SerialSensorPeer::run()
 {
     QByteArray in;
-    char chunk[512];
-    while (running) {
-        pollfd pfd{pty.masterFd(), POLLIN, 0};
-        if (::poll(&pfd, 1, kPollSliceMs) <= 0)
+    while (thread.running()) {
+        const int before = in.size();
+        if (pty.readSome(&in, kPollSliceMs) <= 0)
             continue;
-        if (!(pfd.revents & POLLIN)) {
-            ::usleep(kPollSliceMs * 1000);  // the slave side is closed; wait for it to come back
-            continue;
-        }
-        const ssize_t n = ::read(pty.masterFd(), chunk, sizeof chunk);
-        if (n <= 0)
-            continue;
-        in.append(chunk, int(n));
         {
             std::lock_guard<std::mutex> guard(lock);
-            fromHost.append(chunk, int(n));
+            fromHost.append(in.mid(before));
         }
         consume(in);
     }
@@ -282,20 +267,5 @@ void SerialSensorPeer::writeOut(const QByteArray& bytes, bool onlyWhileRunning)
 {
     // One writer at a time, so the serving thread and a test never interleave their bytes.
     std::lock_guard<std::mutex> guard(sendLock);
-    const char* p = bytes.constData();
-    int left = bytes.size();
-    QElapsedTimer waited;
-    waited.start();
-    while (left > 0 && (running || !onlyWhileRunning) && waited.elapsed() < kWriteGiveUpMs) {
-        const ssize_t n = ::write(pty.masterFd(), p, size_t(left));
-        if (n > 0) {
-            p += n;
-            left -= int(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return;
-        } else {
-            pollfd pfd{pty.masterFd(), POLLOUT, 0};
-            ::poll(&pfd, 1, kPollSliceMs);
-        }
-    }
+    pty.writeAll(bytes, [this, onlyWhileRunning] { return thread.running() || !onlyWhileRunning; }, kWriteGiveUpMs);
 }

@@ -22,17 +22,16 @@
 // Frames come from sim::buildDataFrame with the catalogue's layout of the type; byte 5 holds the
 // frame length - 10, so a length search over a frame finds exactly its end.
 
+#include "ptyPair.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 #include <QVector>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <thread>
 
-class PtyPair;
 
 class SerialSensorPeer {
 public:
@@ -100,6 +99,5 @@ private:
     QVector<Entry> sensors;
     QByteArray fromHost;
     QElapsedTimer clock;
-    std::atomic<bool> running{false};
-    std::thread worker;
+    PeerThread thread;  // last: stopped before the state it reads goes
 };
