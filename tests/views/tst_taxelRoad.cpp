@@ -87,7 +87,7 @@ QStringList expectedRows(const class_finger& ff)
 
 }  // namespace
 
-class tst_arrayRoad : public QObject {
+class tst_taxelRoad : public QObject {
     Q_OBJECT
 
 private slots:
@@ -107,7 +107,7 @@ private:
     SensorViewFixture bus;
 };
 
-void tst_arrayRoad::sensorsReachCellsAndRows()
+void tst_taxelRoad::sensorsReachCellsAndRows()
 {
     QVERIFY(bus.addSensor(kGridChannel, kGridAddr, 82) >= 0);
     QVERIFY(bus.addSensor(kListChannel, kListAddr, 2) >= 0);
@@ -142,5 +142,5 @@ void tst_arrayRoad::sensorsReachCellsAndRows()
         QVERIFY(!list->widget->isAncestorOf(row));
 }
 
-TACTILE_TEST_MAIN(tst_arrayRoad)
-#include "tst_arrayRoad.moc"
+TACTILE_TEST_MAIN(tst_taxelRoad)
+#include "tst_taxelRoad.moc"

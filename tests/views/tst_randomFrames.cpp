@@ -46,7 +46,7 @@ QByteArray randomFrame(const finger_param_ts& record, uint8_t seq, QRandomGenera
 
 }  // namespace
 
-class tst_arrayFrames : public QObject {
+class tst_randomFrames : public QObject {
     Q_OBJECT
 
 private slots:
@@ -57,7 +57,7 @@ private:
     QWidget panel;
 };
 
-void tst_arrayFrames::randomFrames_data()
+void tst_randomFrames::randomFrames_data()
 {
     QTest::addColumn<int>("typeCode");
     for (const arrayViewTraits& row : arrayViewTable::kRows) {
@@ -68,7 +68,7 @@ void tst_arrayFrames::randomFrames_data()
     }
 }
 
-void tst_arrayFrames::randomFrames()
+void tst_randomFrames::randomFrames()
 {
     QFETCH(int, typeCode);
     const uint8_t code = uint8_t(typeCode);
@@ -90,5 +90,5 @@ void tst_arrayFrames::randomFrames()
     }
 }
 
-TACTILE_TEST_MAIN(tst_arrayFrames)
-#include "tst_arrayFrames.moc"
+TACTILE_TEST_MAIN(tst_randomFrames)
+#include "tst_randomFrames.moc"
