@@ -562,6 +562,17 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_42</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_43</name>
     <message>
         <source>三维力</source>
@@ -570,6 +581,21 @@
     <message>
         <source>压力</source>
         <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_44</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
     </message>
     <message>
         <source>接近</source>
@@ -732,7 +758,55 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_64</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_67</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_69</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_70</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_76</name>
     <message>
         <source>压力</source>
         <translation>Data</translation>
@@ -758,6 +832,17 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_95</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_96</name>
     <message>
         <source>三维力</source>
@@ -767,6 +852,13 @@
         <source>压力</source>
         <translation>Data</translation>
     </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_98</name>
     <message>
         <source>接近</source>
         <translation>Proximity</translation>

@@ -9,12 +9,15 @@
 #include "ydds.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <QTranslator>
 #include <QWidget>
+#include <memory>
 
 namespace viewProbe {
 
@@ -62,6 +65,17 @@ struct View {
     class_finger* ff;
 };
 
+// A view made while translator (when given) is installed: forms set their texts once, when made.
+inline std::unique_ptr<View> madeIn(QTranslator* translator, uint8_t cls, QWidget* parent)
+{
+    if (translator)
+        QCoreApplication::installTranslator(translator);
+    auto view = std::make_unique<View>(cls, parent);
+    if (translator)
+        QCoreApplication::removeTranslator(translator);
+    return view;
+}
+
 // How many widgets "prefix" + 1, 2, ... the view holds without a gap.
 template <typename Widget>
 int countNumbered(const QWidget& view, const char* prefix)
@@ -92,6 +106,26 @@ inline QVector<Band> bandsFor(int red, int pale)
     return {{0.0f, QColor(240, 240, 240)}, {1.0f, QColor(255, 165, 165)}, {5.0f, QColor(255, pale, pale)},
             {7.0f, QColor(255, 105, 97)},  {10.0f, QColor(255, 69, 0)},   {14.0f, QColor(220, 20, 60)},
             {19.0f, QColor(red, 0, 0)},    {20.0f, QColor(red, 9, 9)},    {25.0f, QColor(red, 9, 9)}};
+}
+
+// What a gauge shows of a force point.
+struct GaugeState {
+    QColor colour;
+    uint16_t dir;
+    float ratio;
+    bool operator==(const GaugeState& o) const { return colour == o.colour && dir == o.dir && ratio == o.ratio; }
+};
+
+inline GaugeState stateOf(const ydds& g) { return {g.brush.color(), g.dir, g.ratio}; }
+
+// What the gauge of a point must show, by the force-arrow rule, for the texts the decoder kept.
+inline GaugeState expectedFor(const class_finger::ydds_str_ts& point, const forceRules::ArrowParams& params)
+{
+    const float normal = point.normal.toFloat();
+    const float tangential = point.tangential.toFloat();
+    const uint16_t direction = uint16_t(point.direction.toUInt());
+    return {forceRules::forceColour(normal, params), forceRules::arrowDirection(normal, tangential, direction, params),
+            forceRules::arrowRatio(tangential, params)};
 }
 
 }  // namespace viewProbe

@@ -4,7 +4,9 @@
 
 #include "testMain.h"
 
+#include "catalogueFrames.h"
 #include "class_finger.h"
+#include "fingerForm.h"
 #include "fingerParams.h"
 #include "forceRules.h"
 #include "forceViewTable.h"
@@ -12,8 +14,11 @@
 #include "viewProbe.h"
 #include "ydds.h"
 
+#include <QGroupBox>
 #include <QProgressBar>
 #include <QSet>
+#include <QTabWidget>
+#include <QTranslator>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -61,15 +66,28 @@ const QVector<Member>& memberRows()
     using T = PointText;
     using P = Press;
     static const QVector<Member> rows = {
-        // cls  type codes  size       L  Lp S  M  start  max     R    P    arrow        text          press      offset
-        {2, {2}, {400, 300}, 1, 0, 1, 0, 24, 300000, 139, 140, A::Standard, T::Untouched, P::Colour, 0,
+        // cls type codes          size         L   lbP  S  M start  max     R    P    arrow        text         setPress     offset
+        {42, {42},               {617, 403}, 3, 31, 1, 0, 24, 450000, 145, 145, A::Standard, T::Empty, P::ColourOrErr},
+        {44, {44},               {469, 401}, 1, 13, 1, 0, 24, 450000, 145, 145, A::Standard, T::Values, P::ColourAndText},
+        {69, {69},               {667, 474}, 1,  0, 1, 0, 24, 410000, 141, 141, A::Standard, T::Empty, P::Colour},
+        {76, {76, 97},           {705, 403}, 3, 12, 1, 0, 24, 450000, 145, 145, A::Standard, T::Empty, P::Colour},
+        {83, {83, 84},           {754, 485}, 1,  5, 1, 0,  0, 450000, 145, 145, A::ByNormal, T::Empty, P::Colour},
+        {85, {85, 88},           {834, 627}, 1, 10, 1, 0,  0, 450000, 145, 145, A::ByNormal, T::Empty, P::Colour},
+        {86, {86, 87},           {721, 619}, 1, 10, 1, 0, 24, 450000, 145, 145, A::ByNormal, T::Empty, P::Colour},
+        {110, {110},             {918, 556}, 1, 12, 1, 0, 24, 370000, 139, 140, A::Standard, T::Values, P::ColourOrErr},
+        {111, {111},             {842, 635}, 1, 12, 1, 0, 24, 370000, 139, 140, A::Standard, T::Values, P::ColourOrErr},
+        {64, {91, 92, 93, 94},   {657, 455}, 1,  0, 1, 0, 24, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
+        {70, {70},               {400, 300}, 2,  0, 1, 0, 24, 300000, 139, 140, A::Standard, T::Untouched, P::Colour},
+        {95, {95},               {539, 328}, 1,  0, 1, 0, 24, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
+        {98, {98},               {400, 300}, 1,  0, 1, 0, 24, 450000, 145, 145, A::ByNormal, T::Untouched, P::Colour},
+        {2, {2},                 {400, 300}, 1,  0, 1, 0, 24, 300000, 139, 140, A::Standard, T::Untouched, P::Colour, 0,
          "fingerForm_2 new:8"},
-        {18, {18}, {620, 461}, 2, 0, 1, 0, 0, 300000, 139, 140, A::Standard, T::Empty, P::Colour},
-        {55, {55}, {575, 467}, 1, 0, 1, 0, 0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
-        {56, {56}, {590, 497}, 1, 0, 1, 0, 0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
-        {81, {81, 82}, {809, 474}, 1, 0, 1, 0, 0, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
-        {96, {96}, {400, 300}, 1, 0, 1, 0, 0, 370000, 139, 140, A::Standard, T::Values, P::Colour},
-        {102, {102, 103}, {400, 300}, 1, 0, 1, 0, 0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
+        {18, {18},               {620, 461}, 2,  0, 1, 0,  0, 300000, 139, 140, A::Standard, T::Empty, P::Colour},
+        {55, {55},               {575, 467}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
+        {56, {56},               {590, 497}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
+        {81, {81, 82},           {809, 474}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
+        {96, {96},               {400, 300}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour},
+        {102, {102, 103},        {400, 300}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
     };
     return rows;
 }
@@ -89,6 +107,11 @@ private slots:
     void members();
     void pressureColourRule_data();
     void pressureColourRule();
+    void directions_data();
+    void directions();
+    void viewWithoutRecord();
+    void formTexts_data();
+    void formTexts();
 
 private:
     QWidget panel;  // the views' parent, as the sensor panel is
@@ -114,8 +137,6 @@ void tst_arrayViews::members_data()
 
 void tst_arrayViews::members()
 {
-    if (memberRows().isEmpty())
-        QSKIP("no view class built yet");
     QFETCH(Member, m);
     for (int code : m.typeCodes)
         QCOMPARE(int(viewFactory::viewClassFor(uint8_t(code))), m.cls);
@@ -182,6 +203,10 @@ void tst_arrayViews::members()
     const QString values = QStringLiteral("3.14\n0.50\n90");
     QCOMPARE(point->text(), m.text == PointText::Values ? values : QString());
     QCOMPARE(point->alignment(), m.text == PointText::Untouched ? formAlignment : kLeftCentred);
+    view->ff->setShowData(false);
+    view->ff->setYdds(0, 3.14159f, 0.5f, 90);
+    QCOMPARE(point->text(), QString());
+    view->ff->setShowData(true);  // for the load texts below
 
     // Pressure channels: the first taxel takes half of full scale; a channel without a taxel.
     if (m.taxels > 0) {
@@ -259,6 +284,134 @@ void tst_arrayViews::pressureColourRule()
     const QColor got = forceRules::pressureColour(forceRules::loadPercent(load, fullScale));
     QCOMPARE(got, colour);
     QCOMPARE(got.alpha(), 255);
+}
+
+void tst_arrayViews::directions_data()
+{
+    QTest::addColumn<int>("cls");
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<float>("tangential");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<float>("ratio");
+    // N is 5 throughout. A standard view (76) needs T; 83 and 98 draw whenever N is above 0, but
+    // never for a direction of 360 or more.
+    const struct {
+        int cls;
+        int dir359T0, dir359T5, dir360T0, dir360T5, dir400T0, dir400T5, noneT0, noneT5;
+    } views[] = {
+        {76, kNone, 359, kNone, kNone, kNone, kNone, kNone, kNone},
+        {83, 359, 359, kNone, kNone, kNone, kNone, kNone, kNone},
+        {98, 359, 359, kNone, kNone, kNone, kNone, kNone, kNone},
+    };
+    for (const auto& v : views) {
+        const struct {
+            int dir;
+            float t;
+            int stored;
+        } cases[] = {{359, 0, v.dir359T0}, {359, 5, v.dir359T5}, {360, 0, v.dir360T0}, {360, 5, v.dir360T5},
+                     {400, 0, v.dir400T0}, {400, 5, v.dir400T5}, {kNone, 0, v.noneT0}, {kNone, 5, v.noneT5}};
+        for (const auto& c : cases)
+            QTest::addRow("%d: dir %d, T %g", v.cls, c.dir, double(c.t))
+                << v.cls << c.dir << c.t << c.stored << c.t / 20;
+    }
+}
+
+void tst_arrayViews::directions()
+{
+    QFETCH(int, cls);
+    QFETCH(int, direction);
+    QFETCH(float, tangential);
+    QFETCH(int, stored);
+    QFETCH(float, ratio);
+    View view(uint8_t(cls), &panel);
+    QVERIFY(view.ff);
+    view.ff->setYdds(0, 5, tangential, uint16_t(direction));
+    QCOMPARE(int(view.label(1)->dir), stored);
+    QCOMPARE(view.label(1)->ratio, ratio);
+}
+
+// Type 111 has no record: the panel makes its view with one warning, gives it no value rows, and
+// the decoder decodes nothing for it.
+void tst_arrayViews::viewWithoutRecord()
+{
+    fingerForm panelOf111(0, 0x61);
+    sensor_ts sensor;
+    sensor.infIdx = 0;
+    sensor.addr = 0x61;
+    sensor.prg = 111;
+    panelOf111.sl_connectedFinger(0, 0x61, sensor);
+    class_finger* ff = panelOf111.ff;
+    QVERIFY(ff);
+    QCOMPARE(QString(ff->widget->metaObject()->className()), QString("fingerForm_111"));
+    QVERIFY(panelOf111.isAncestorOf(ff->widget));
+    QCOMPARE(WarningRecorder::warnings().size(), 1);
+    QCOMPARE(WarningRecorder::warnings().first().first, QString("传感器类型错误"));
+    QCOMPARE(WarningRecorder::warnings().first().second, QString("未识别传感器类型111"));
+    QVERIFY(!ff->fingerParam);
+    QVERIFY(panelOf111.dataFormList.isEmpty());
+
+    // A frame of its sibling 110 is not decoded: nothing reaches the view.
+    const QByteArray frame = catalogueFrames::sampleFrame(110);
+    QCOMPARE(ff->parseData(frame), int(class_finger::NoRecord));
+    panelOf111.sl_updateData(0, 0x61, catalogueFrames::toPack(frame));
+    QCOMPARE(forceRules::findTaxelLabel(*ff->widget, 1)->brush.color(), QColor(Qt::white));
+    QCOMPARE(forceRules::findBar(*ff->widget, forceRules::kSelfBarPrefix, 1)->value(), 24);
+    QVERIFY(ff->dataList.isEmpty());
+    QCOMPARE(WarningRecorder::warnings().size(), 1);
+}
+
+void tst_arrayViews::formTexts_data()
+{
+    QTest::addColumn<int>("cls");
+    QTest::addColumn<QString>("pressureBox");  // English; empty where the title stays Chinese
+    QTest::addColumn<QString>("proximityBox");
+    QTest::addColumn<QString>("page");  // the tab page "三维力"; empty where the form has none
+    QTest::newRow("42") << 42 << "Force" << "Proximity" << "";
+    QTest::newRow("44") << 44 << "Data" << "Proximity" << "Force";
+    QTest::newRow("69") << 69 << "Data" << "Proximity" << "Force";
+    QTest::newRow("76") << 76 << "Data" << "Proximity" << "";
+    for (int cls : {83, 85, 86, 110, 111})
+        QTest::addRow("%d", cls) << cls << "" << "" << "";
+    for (int cls : {64, 70, 95})
+        QTest::addRow("%d", cls) << cls << "Data" << "Proximity" << "";
+    QTest::newRow("98") << 98 << "" << "Proximity" << "";
+}
+
+void tst_arrayViews::formTexts()
+{
+    QFETCH(int, cls);
+    QFETCH(QString, pressureBox);
+    QFETCH(QString, proximityBox);
+    QFETCH(QString, page);
+    QTranslator english;
+    QVERIFY(english.load(":/en.qm"));
+
+    // Each form shows its texts in the language active when the view is made.
+    for (bool inEnglish : {false, true}) {
+        const std::unique_ptr<View> made = madeIn(inEnglish ? &english : nullptr, uint8_t(cls), &panel);
+        const View& view = *made;
+        QWidget* w = view.widget();
+        QVERIFY(w);
+        const auto shown = [&](const char* source, const QString& en) {
+            return inEnglish && !en.isEmpty() ? en : QString::fromUtf8(source);
+        };
+        QCOMPARE(w->windowTitle(), QString("Form"));
+        QGroupBox* pressure = boxAround(view.label(1));
+        QVERIFY(pressure);
+        QCOMPARE(pressure->title(), shown("压力", pressureBox));
+        QGroupBox* proximity = boxAround(view.bar(forceRules::kSelfBarPrefix, 1));
+        QVERIFY(proximity);
+        QCOMPARE(proximity->title(), shown("接近", proximityBox));
+        for (QGroupBox* box : w->findChildren<QGroupBox*>())
+            QCOMPARE(box->font().pointSize(), 12);
+        auto* tabs = w->findChild<QTabWidget*>("tabWidget");
+        QCOMPARE(tabs != nullptr, !page.isEmpty());
+        if (tabs) {
+            QCOMPARE(tabs->count(), 1);
+            QCOMPARE(tabs->currentIndex(), 0);
+            QCOMPARE(tabs->tabText(0), shown("三维力", page));
+        }
+    }
 }
 
 TACTILE_TEST_MAIN(tst_arrayViews)

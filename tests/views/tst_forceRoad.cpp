@@ -7,11 +7,15 @@
 #include "fingerForm.h"
 #include "forceRules.h"
 #include "sensorViewFixture.h"
+#include "viewProbe.h"
 #include "ydds.h"
 
 #include <QProgressBar>
 
 namespace {
+
+using viewProbe::GaugeState;
+using viewProbe::stateOf;
 
 constexpr int kFoundMs = SensorViewFixture::kFoundMs;
 // The simulated press cycle lasts a few seconds; a value moves well within one.
@@ -36,28 +40,13 @@ const Road kRoads[] = {
     {4, 0x65, 67, "fingerForm_67", 139, 140, true},
 };
 
-struct Gauge {
-    QColor colour;
-    uint16_t dir;
-    float ratio;
-    bool operator==(const Gauge& o) const { return colour == o.colour && dir == o.dir && ratio == o.ratio; }
-};
-
-Gauge stateOf(const ydds& g) { return {g.brush.color(), g.dir, g.ratio}; }
-
 // What the first point's gauge must show for the point the panel's decoder read last.
-Gauge expectedFor(const class_finger& ff, const Road& road)
+GaugeState expectedFor(const class_finger& ff, const Road& road)
 {
-    const class_finger::ydds_str_ts& point = ff.yddsList.first();
     forceRules::ArrowParams params;
     params.red = road.red;
     params.pale = road.pale;
-    const float normal = point.normal.toFloat();
-    const float tangential = point.tangential.toFloat();
-    const uint16_t direction = uint16_t(point.direction.toUInt());
-    return {forceRules::forceColour(normal, params),
-            forceRules::arrowDirection(normal, tangential, direction, params),
-            forceRules::arrowRatio(tangential, params)};
+    return viewProbe::expectedFor(ff.yddsList.first(), params);
 }
 
 }  // namespace
@@ -111,7 +100,7 @@ void tst_forceRoad::sensorsReachTheirArrows()
             QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));
 
         // The values move, and the gauge moves with them.
-        const Gauge first = stateOf(*gauge);
+        const GaugeState first = stateOf(*gauge);
         QTRY_VERIFY2_WITH_TIMEOUT(!(stateOf(*gauge) == first), qPrintable(where), kMovesMs);
         if (road.exactTexts)
             QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));

@@ -437,11 +437,8 @@ void tst_forceViews::formTexts()
 
     // The forms show their texts in the language active when the view is made.
     for (bool inEnglish : {false, true}) {
-        if (inEnglish)
-            QVERIFY(QCoreApplication::installTranslator(&english));
-        View view(uint8_t(cls), &panel);
-        if (inEnglish)
-            QCoreApplication::removeTranslator(&english);
+        const std::unique_ptr<View> made = madeIn(inEnglish ? &english : nullptr, uint8_t(cls), &panel);
+        const View& view = *made;
         QWidget* w = view.widget();
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QString("Form"));
