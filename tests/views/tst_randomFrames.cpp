@@ -5,14 +5,13 @@
 #include "testMain.h"
 
 #include "arrayViewTable.h"
+#include "catalogueFrames.h"
 #include "class_finger.h"
 #include "fingerParams.h"
-#include "simFrame.h"
 #include "viewFactory.h"
 #include "viewProbe.h"
 #include "ydds.h"
 
-#include <QRandomGenerator>
 #include <iterator>
 
 namespace {
@@ -29,19 +28,6 @@ QString unsoundArrow(const QWidget& view)
             return QString("%1 dir %2 ratio %3").arg(g->objectName()).arg(g->dir).arg(g->ratio);
     }
     return QString();
-}
-
-QByteArray randomFrame(const finger_param_ts& record, uint8_t seq, QRandomGenerator& rng)
-{
-    QByteArray frame(record.packLen, '\0');
-    for (char& c : frame)
-        c = char(rng.bounded(256));
-    frame[0] = char(sim::kFrameHeader0);
-    frame[1] = char(sim::kFrameHeader1);
-    frame[3] = char(sim::kDataFrameCode);
-    frame[4] = char(seq);
-    sim::closeWithSum(frame);
-    return frame;
 }
 
 }  // namespace
@@ -83,8 +69,7 @@ void tst_randomFrames::randomFrames()
     QRandomGenerator rng(0x5eed0000u + code);
     for (int i = 0; i < kFrames; ++i) {
         view->setShowData(i % 2 == 0);
-        const QByteArray frame = randomFrame(record, uint8_t(i), rng);
-        QCOMPARE(view->parseData(frame), int(class_finger::Decoded));
+        QCOMPARE(view->parseData(catalogueFrames::randomFrame(record.packLen, rng)), int(class_finger::Decoded));
         const QString wrong = unsoundArrow<ydds>(*view->widget) + unsoundArrow<class_ydds>(*view->widget);
         QVERIFY2(wrong.isEmpty(), qPrintable(QString("frame %1: %2").arg(i).arg(wrong)));
     }
