@@ -88,6 +88,20 @@ fingerForm::~fingerForm()
     delete ui;
 }
 
+QSize fingerForm::minimumSizeFor(const QSize& viewMinimum)
+{
+    fingerForm probe(0, 0);
+    auto* view = new QWidget(&probe);
+    view->setMinimumSize(viewMinimum);
+    probe.ui->gl->addWidget(view);
+    // Never shown, its layouts keep the figures of their first query: make them ask again.
+    for (QWidget* child : probe.findChildren<QWidget*>()) {
+        child->ensurePolished();
+        child->updateGeometry();
+    }
+    return probe.minimumSizeHint();
+}
+
 const finger_param_ts* fingerForm::record(const char* what) const
 {
     const finger_param_ts* p = ff ? ff->fingerParam : nullptr;

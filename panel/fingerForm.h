@@ -73,6 +73,9 @@ public:
     static uint32_t pressThresholdRaw(double f, const QVector<float>& F, const QVector<uint32_t>& r);
     // True when the firmware version text ("major.minor.patch") takes the 0x42 calibration list.
     static bool firmwareTakesCaliList(const QString& version);
+    // The smallest size of a panel whose model view needs viewMinimum, measured on a panel that
+    // is never shown.
+    static QSize minimumSizeFor(const QSize& viewMinimum);
 
 public slots:
     void sl_connectedFinger(uint8_t infIdx, uint8_t addr, sensor_ts info);

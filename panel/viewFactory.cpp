@@ -1,9 +1,12 @@
 #include "viewFactory.h"
 
+#include "class_finger.h"
 #include "fingerParams.h"
 
 #include <QDebug>
+#include <QWidget>
 #include <array>
+#include <memory>
 
 namespace viewFactory {
 namespace {
@@ -79,6 +82,19 @@ class_finger* create(uint8_t classNumber, QWidget* parent)
 {
     const Creator make = creators()[classNumber];
     return make ? make(parent) : nullptr;
+}
+
+QSize largestMinimumSize()
+{
+    QSize largest(0, 0);
+    for (int n = 0; n < int(creators().size()); ++n) {
+        class_finger* view = create(uint8_t(n), nullptr);
+        if (!view)
+            continue;
+        const std::unique_ptr<QWidget> owner(view->widget);  // the widget owns its decoder part
+        largest = largest.expandedTo(view->widget->minimumSizeHint());
+    }
+    return largest;
 }
 
 }  // namespace viewFactory

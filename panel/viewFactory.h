@@ -1,6 +1,7 @@
 #pragma once
 // Which model view shows a sensor type, and how views make themselves known.
 
+#include <QSize>
 #include <cstdint>
 
 class QWidget;
@@ -20,6 +21,9 @@ bool registerView(uint8_t classNumber, Creator create);
 bool isRegistered(uint8_t classNumber);
 // A new view of that class with the given parent; null when the class is not built in.
 class_finger* create(uint8_t classNumber, QWidget* parent);
+// The largest minimum size among the registered views, width and height each on its own; every
+// view is built once, unshown, to ask it.
+QSize largestMinimumSize();
 
 }  // namespace viewFactory
 

@@ -25,11 +25,16 @@
 // - A read without a pending answer returns the sensor's latest data frame (built by
 //   sim::buildDataFrame from the type's layout); byte 5 carries frame length - 10 (at most 255), so
 //   a length search over the frame finds exactly its end. Bytes past a frame or an answer read 0.
-// - The sequence byte advances once per frame period of the simulated clock (real time plus what
-//   advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
+// - The sequence byte advances by seqStep once per frame period of the simulated clock (real time
+//   plus what advanceTime added) and rolls over at 256; values follow a slow press-and-release cycle (touch
 //   bits, forces, directions, proximity).
-// - A written frame AA 55 .. with a correct closing sum is a request. It is answered when it is a
-//   command of the command catalogue (or 0xA6): the answer is ready answerLatencyMs later and is
+// - A written frame AA 55 .. with a correct closing sum is a request when byte 2 names the sensor:
+//   its own id byte (what a panel writes, having read it from byte 2 of the sensor's data frame),
+//   or 0x00 or 0x03, which on I2C mean whichever sensor the address reached (the maintenance tools
+//   write 0x00, the bus worker 0x03 in its own requests). Requests for another id byte are not
+//   taken (they show among the raw writes only). On a serial line, where the address is not on
+//   the wire, the host writes the sensor's address in byte 2 instead (tests/support's serial peer).
+//   A request is answered when it is a command of the command catalogue (or 0xA6): the answer is ready answerLatencyMs later and is
 //   served by the first read transaction after that; once read it is gone (a read of a later
 //   frame gets data again). A new request replaces an unread answer. Lengths are the panel's (per
 //   type for the per-channel reads, 0xA4 by its text, otherwise the catalogue's; 11 where the
@@ -75,6 +80,9 @@ constexpr unsigned long kEventArrived = 3;
 constexpr int kCh341Slots = 16;  // device indices 0..15
 constexpr int kCh347Slots = 32;  // device indices 0..31
 constexpr uint8_t kPcaAddress = 0x70;
+// Byte 2 of a request on I2C that any sensor takes as its own (besides its id byte).
+constexpr uint8_t kAnySensorOnAddress = 0x00;
+constexpr uint8_t kHostOnAddress = 0x03;
 
 // What the simulator needs to know of a sensor type (the catalogue lives above this layer).
 struct SensorModel {
@@ -161,6 +169,7 @@ struct SensorConfig {
     QString serial = "VX-000000001";
     uint8_t version[3] = {1, 3, 0};
     uint32_t framePeriodMs = 10;
+    uint8_t seqStep = 1;          // the sequence byte moves this much per frame (more: it skips)
     bool bootLoader = false;      // the reset request 0xA1 enters a boot loader
     bool useModel = false;        // true: take `model` instead of asking the resolver
     SensorModel model;

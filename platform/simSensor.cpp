@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint8_t kRequestHeader0 = 0xAA;
 constexpr uint8_t kRequestHeader1 = 0x55;
+constexpr int kTargetByte = 2;
 constexpr int kMinFrame = 6;            // header, id, code, sum
 constexpr int kStandardAnswer = 11;     // five payload bytes
 constexpr int kStatusByte = 7;
@@ -131,7 +132,7 @@ void SimSensor::resetSettings()
 void SimSensor::setFaults(const SensorFaults& faults, int64_t nowMs)
 {
     if (faults.frozenSeq && !faults_.frozenSeq)
-        frozenSeq_ = uint8_t(frameIndex(nowMs));
+        frozenSeq_ = sequenceByte(frameIndex(nowMs));
     faults_ = faults;
 }
 
@@ -151,6 +152,11 @@ uint32_t SimSensor::frameIndex(int64_t nowMs) const
 {
     // Counting from 1: a fresh sensor's first frame already differs from a zeroed record.
     return 1 + uint32_t(std::max<int64_t>(0, nowMs - startMs_) / config_.framePeriodMs);
+}
+
+uint8_t SimSensor::sequenceByte(uint32_t frame) const
+{
+    return uint8_t(frame * config_.seqStep);
 }
 
 FrameValues SimSensor::valuesAt(uint32_t frame) const
@@ -189,7 +195,7 @@ FrameValues SimSensor::valuesAt(uint32_t frame) const
 QByteArray SimSensor::dataFrame(int64_t nowMs) const
 {
     const uint32_t frame = frameIndex(nowMs);
-    const uint8_t seq = faults_.frozenSeq ? frozenSeq_ : uint8_t(frame);
+    const uint8_t seq = faults_.frozenSeq ? frozenSeq_ : sequenceByte(frame);
     // Byte 5 bounds the reader's length search to the frame's own end.
     const int length = frameLength(model_.layout);
     const auto bound = uint8_t(std::clamp(length - 10, 0, 255));
@@ -277,6 +283,12 @@ void SimSensor::end(int64_t nowMs)
     outPos_ = 0;
 }
 
+bool SimSensor::isForMe(const QByteArray& frame) const
+{
+    const uint8_t target = byteAt(frame, kTargetByte);
+    return target == config_.id || target == kAnySensorOnAddress || target == kHostOnAddress;
+}
+
 bool SimSensor::bootTakesWrite(const QByteArray& bytes, int64_t nowMs)
 {
     if (!config_.bootLoader)
@@ -295,7 +307,7 @@ bool SimSensor::bootTakesWrite(const QByteArray& bytes, int64_t nowMs)
 
 void SimSensor::takeRequest(const QByteArray& frame, int64_t nowMs)
 {
-    if (faults_.silent || !isValidRequest(frame))
+    if (faults_.silent || !isValidRequest(frame) || !isForMe(frame))
         return;
     if (requests_.size() < kMaxLogEntries)
         requests_.append(frame);

@@ -42,10 +42,14 @@ private:
     };
 
     uint32_t frameIndex(int64_t nowMs) const;
+    uint8_t sequenceByte(uint32_t frame) const;
     QByteArray dataFrame(int64_t nowMs) const;
     FrameValues valuesAt(uint32_t frame) const;
     // What a read segment starting now serves.
     QByteArray output(int64_t nowMs, bool* isAnswer) const;
+    // Byte 2 names the sensor: its id byte, or a byte that means whichever sensor the address
+    // reached (simBus.h).
+    bool isForMe(const QByteArray& frame) const;
     void takeRequest(const QByteArray& frame, int64_t nowMs);
     // Applies the request's effect; returns the answer, or an empty array for no answer.
     QByteArray respond(const QByteArray& req);

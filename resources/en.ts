@@ -88,6 +88,94 @@
         <translation>Disconnect</translation>
     </message>
     <message>
+        <source>传感器通道数量错误</source>
+        <translation>Wrong sensor channel count</translation>
+    </message>
+    <message>
+        <source>通道数:%1.%2,%3,%4</source>
+        <translation>Channels:%1.%2,%3,%4</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>三维力数据格式错误</source>
+        <translation>Wrong 3D force data format</translation>
+    </message>
+    <message>
+        <source>传感器数据长度错误</source>
+        <translation>Wrong sensor data length</translation>
+    </message>
+    <message>
+        <source>数据长度不匹配:%1,长度:%2 / %3</source>
+        <translation>Data length mismatch:%1, length:%2 / %3</translation>
+    </message>
+    <message>
+        <source>传感器类型错误</source>
+        <translation>Wrong sensor type</translation>
+    </message>
+    <message>
+        <source>未识别传感器类型</source>
+        <translation>Unknown sensor type</translation>
+    </message>
+    <message>
+        <source>阈值</source>
+        <translation>Threshold</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>文件打开失败:</source>
+        <translation>Cannot open file:</translation>
+    </message>
+    <message>
+        <source>文件写入失败:</source>
+        <translation>Cannot write file:</translation>
+    </message>
+    <message>
+        <source>:成功</source>
+        <translation>:done</translation>
+    </message>
+    <message>
+        <source>:失败</source>
+        <translation>:failed</translation>
+    </message>
+    <message>
+        <source>命令错误</source>
+        <translation>Command error</translation>
+    </message>
+    <message>
+        <source>标定参数正常</source>
+        <translation>Calibration OK</translation>
+    </message>
+    <message>
+        <source>倒计时：</source>
+        <translation>Countdown: </translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>确认回复出厂设置？</source>
+        <translation>Restore the factory settings?</translation>
+    </message>
+    <message>
+        <source>打开保存目录</source>
+        <translation>Open Save Folder</translation>
+    </message>
+    <message>
+        <source>文件夹打开失败:</source>
+        <translation>Cannot open folder:</translation>
+    </message>
+    <message>
         <source>无PCA9548</source>
         <translation>No PCA9548</translation>
     </message>
@@ -952,6 +1040,130 @@
     <message>
         <source>采样率(Hz)</source>
         <translation>SRC(Hz)</translation>
+    </message>
+    <message>
+        <source>固件日期</source>
+        <translation>Firmware date</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>运行时间</source>
+        <translation>Run time</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>标准模式</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>高灵敏度模式</source>
+        <translation>High sensitivity</translation>
+    </message>
+    <message>
+        <source>无接近时清除压力</source>
+        <translation>Clear force without proximity</translation>
+    </message>
+    <message>
+        <source>延迟</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>上电执行通道值调整</source>
+        <translation>Channel value adjustment at power-up</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>温度校准</source>
+        <translation>Temperature calibration</translation>
+    </message>
+    <message>
+        <source>通道参数</source>
+        <translation>Channel parameters</translation>
+    </message>
+    <message>
+        <source>自动设置阈值</source>
+        <translation>Automatic threshold</translation>
+    </message>
+    <message>
+        <source>信噪比 </source>
+        <translation>SNR </translation>
+    </message>
+    <message>
+        <source>下限</source>
+        <translation>Lower limit</translation>
+    </message>
+    <message>
+        <source>自动调整</source>
+        <translation>Adjust</translation>
+    </message>
+    <message>
+        <source>倒计时：0秒</source>
+        <translation>Countdown: 0 s</translation>
+    </message>
+    <message>
+        <source>压力阈值(N)</source>
+        <translation>Force threshold(N)</translation>
+    </message>
+    <message>
+        <source>单通道压力阈值(N)</source>
+        <translation>Channel force threshold(N)</translation>
+    </message>
+    <message>
+        <source>提前清零</source>
+        <translation>Early release</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>标定</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>压力(N)</source>
+        <translation>Force(N)</translation>
+    </message>
+    <message>
+        <source>单通道</source>
+        <translation>Single channel</translation>
+    </message>
+    <message>
+        <source>三维力通道组</source>
+        <translation>3D force channel group</translation>
+    </message>
+    <message>
+        <source>最大量程比例填充</source>
+        <translation>Fill by full-scale ratio</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>填充</source>
+        <translation>Fill</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
     </message>
 </context>
 <context>

@@ -6,10 +6,18 @@
 #include "setSensorAddrForm.h"
 #include "ui_Widget.h"
 
+#include <QScreen>
+
+namespace {
+constexpr int kSmallestWidth = 800;
+constexpr int kSmallestHeight = 600;
+}  // namespace
+
 Widget::Widget(QWidget* parent) : QWidget(parent), ui(new Ui::Widget)
 {
     ui->setupUi(this);
     setWindowTitle(QObject::tr("触觉传感器上位机"));
+    resize(openingSize(screen()->availableGeometry().size()));
     // Nothing is connected yet, so selecting the first tab starts nothing by itself.
     ui->tabWidget->setCurrentIndex(0);
     objInit();
@@ -20,6 +28,15 @@ Widget::Widget(QWidget* parent) : QWidget(parent), ui(new Ui::Widget)
 Widget::~Widget()
 {
     delete ui;
+}
+
+QSize Widget::openingSize(const QSize& available) const
+{
+    // Layouts of a window not yet shown keep the figures of their first query, from before the
+    // pages were filled.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->updateGeometry();
+    return sizeHint().expandedTo(QSize(kSmallestWidth, kSmallestHeight)).boundedTo(available);
 }
 
 void Widget::objInit()

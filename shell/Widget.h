@@ -1,6 +1,7 @@
 #pragma once
 // The main window: four pages, and only the page of the current tab holds the bus.
 
+#include <QSize>
 #include <QWidget>
 
 namespace Ui {
@@ -12,6 +13,10 @@ class Widget : public QWidget {
 public:
     explicit Widget(QWidget* parent = nullptr);
     ~Widget() override;
+
+    // The size the window opens at on a screen of that available size: what the pages need, at
+    // least 800 x 600, never more than the screen.
+    QSize openingSize(const QSize& available) const;
 
     Ui::Widget* ui = nullptr;
 

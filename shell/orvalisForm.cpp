@@ -6,6 +6,7 @@
 #include "fingerThread.h"
 #include "hooks.h"
 #include "ui_orvalisForm.h"
+#include "viewFactory.h"
 #include "waveformStream.h"
 
 #include <QDebug>
@@ -16,10 +17,12 @@
 #include <QRegExpValidator>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QTabBar>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <algorithm>
 
 namespace {
 
@@ -39,6 +42,10 @@ const char* const kIpv4Pattern =
 const char* const kDataFolderName = "data";
 constexpr int kTreeSize = 100;
 constexpr int kMdiSize = 400;
+// Device ids and port names ("6002", "ttyUSB0") fit without widening the tool row.
+constexpr int kDeviceListChars = 8;
+// A tab of the area as the sensors' windows title them.
+const char* const kSampleWindowTitle = "0/0x61/VX-000000000";
 // A sensor item keeps its address here, so a click needs no parsing of its label.
 constexpr int kAddrRole = Qt::UserRole;
 
@@ -101,6 +108,7 @@ void orvalisForm::init()
     qDebug() << "orvalisForm init";
     // Before the change handler exists, so this choice starts nothing.
     ui->cbbSensorInf->setCurrentIndex(fingerThread::LinkCh341);
+    toolRowInit();
     tcpInit();
     registerWorkerTypes();
 
@@ -122,10 +130,59 @@ void orvalisForm::init()
     mdiArea = new QMdiArea(splitter);
     mdiArea->setViewMode(QMdiArea::TabbedView);
     mdiArea->setTabsClosable(false);
+    // Tiles that do not fit scroll; without scroll bars the area grows the whole window instead.
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     splitter->setSizes({kTreeSize, kMdiSize});
     ui->hly->addWidget(splitter);
 
     sensorTreeInit();
+}
+
+void orvalisForm::toolRowInit()
+{
+    // Combo texts stay whole: a squeezed row scrolls instead.
+    for (QComboBox* box : {ui->cbbSensorInf, ui->cbbCh341List, ui->cbbTcpDataFormat, ui->cbbLanguage}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        box->setSizePolicy(QSizePolicy::Minimum, box->sizePolicy().verticalPolicy());
+    }
+    ui->cbbCh341List->setMinimumContentsLength(kDeviceListChars);
+    // The buttons name their state; either name fits without the row changing its width.
+    for (QPushButton* button : {ui->pbtnCh341Connect, ui->pbtnServiceConnect}) {
+        const QString shown = button->text();
+        int width = 0;
+        for (const QString& state : {QObject::tr("连接"), QObject::tr("断开")}) {
+            button->setText(state);
+            width = std::max(width, button->sizeHint().width());
+        }
+        button->setText(shown);
+        button->setMinimumWidth(width);
+    }
+}
+
+QSize orvalisForm::sizeHint() const
+{
+    if (!panelRoom.isValid()) {
+        // A sensor's window is a tab of the area: the tab bar above it, the area's frame around.
+        QTabBar tabs;
+        tabs.setDocumentMode(mdiArea->documentMode());
+        tabs.addTab(QString::fromLatin1(kSampleWindowTitle));
+        const int frame = 2 * mdiArea->frameWidth();
+        panelRoom = fingerForm::minimumSizeFor(viewFactory::largestMinimumSize()) +
+                    QSize(frame, tabs.sizeHint().height() + frame);
+    }
+    const QSize area = panelRoom;
+    // The splitter keeps the tree at its share of the width.
+    const int splitWidth = std::max(tree->minimumSizeHint().width() + splitter->handleWidth() + area.width(),
+                                    area.width() * (kTreeSize + kMdiSize) / kMdiSize);
+    const int splitHeight = std::max(tree->minimumSizeHint().height(), area.height());
+    // The data tab around the splitter; the scroll area of the tool row around its controls.
+    const QSize tabChrome = ui->tabWidget->sizeHint() - splitter->sizeHint();
+    const int rowWidth = ui->scrollAreaWidgetContents->sizeHint().width() + 2 * ui->scrollArea->frameWidth();
+    const QMargins m = ui->verticalLayout->contentsMargins();
+    return QSize(m.left() + m.right() + std::max(rowWidth, splitWidth + tabChrome.width()),
+                 m.top() + m.bottom() + ui->scrollArea->maximumHeight() + ui->verticalLayout->spacing() +
+                     splitHeight + tabChrome.height());
 }
 
 void orvalisForm::sensorTreeInit()
@@ -237,8 +294,11 @@ void orvalisForm::onAdapterButton()
 void orvalisForm::openDataFolder()
 {
     const QString folder = dataFolder();
-    if (!QDir().mkpath(folder) || !hooks::openFolder(folder))
-        qDebug() << "文件夹打开失败";
+    if (QDir().mkpath(folder) && hooks::openFolder(folder))
+        return;
+    qDebug() << "文件夹打开失败";
+    // Without a file manager the user still learns where the logs are.
+    hooks::warning(QObject::tr("打开保存目录"), QObject::tr("文件夹打开失败:") + QDir::toNativeSeparators(folder));
 }
 
 void orvalisForm::setMultiWindow(bool multiWindow)

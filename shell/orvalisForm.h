@@ -39,6 +39,10 @@ public:
     // Sends one sample of the active panel's values to the waveform viewer when connected.
     void tcpSend();
 
+    // The whole tool row, and a tab of the area big enough for a panel whose model view (the
+    // largest registered one) gets at least its minimum size.
+    QSize sizeHint() const override;
+
     // "%d-0x%02X": object name of a sensor's sub-window and panel.
     static QString windowName(uint8_t infIdx, uint8_t addr);
     // "%d/0x%02X/" followed by the serial number: the tree label and window title.
@@ -67,6 +71,7 @@ signals:
 
 private:
     void init();
+    void toolRowInit();
     void sensorTreeInit();
     void tcpInit();
 
@@ -90,6 +95,7 @@ private:
     static fingerForm* panelOf(QMdiSubWindow* subWindow);
 
     QTimer* linkRestartTimer = nullptr;
+    mutable QSize panelRoom;  // a tab of the area holding the largest panel; measured once
     // The panel whose values the stream sends; forgotten when that panel goes.
     QPointer<fingerForm> streamSource;
     bool onceWired = false;  // the language and tree-expansion handlers are connected

@@ -48,6 +48,8 @@ private slots:
     void lookups_data();
     void lookups();
     void catalogueShape();
+    void everyRecord_data();
+    void everyRecord();
 };
 
 void TestSensorCmd::builders_data()
@@ -283,6 +285,95 @@ void TestSensorCmd::catalogueShape()
     }
     QCOMPARE(cmds[19].code, uint8_t(0x59));
     QCOMPARE(cmds[62].code, uint8_t(0xA7));
+}
+
+void TestSensorCmd::everyRecord_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rspLen");
+    QTest::addColumn<QString>("name");
+    // The catalogue as the protocol lists it: position, code, answer length, display name.
+    const auto row = [](int n, int code, int rspLen, const char* name) {
+        QTest::addRow("%d: 0x%02X", n, code) << n - 1 << code << rspLen << QString::fromUtf8(name);
+    };
+    row(1, 0x40, 11, "设置上电执行自动dac");
+    row(2, 0x41, 11, "读取上电执行自动dac");
+    row(3, 0x42, 11, "设置单通道总量标定列表");
+    row(4, 0x43, 11, "设置压力释放阈值最大值");
+    row(5, 0x44, 11, "读取压力释放阈值最大值");
+    row(6, 0x45, 11, "设置接近释放阈值最大值");
+    row(7, 0x46, 11, "读取接近释放阈值最大值");
+    row(8, 0x47, 0, "读取电容调整目标值");
+    row(9, 0x48, 0, "读取触点信息");
+    row(10, 0x4A, 0, "读取dac");
+    row(11, 0x50, 11, "设置激励频率");
+    row(12, 0x51, 0, "读取激励频率");
+    row(13, 0x52, 11, "设置量程");
+    row(14, 0x53, 0, "读取量程");
+    row(15, 0x54, 11, "读取读取通道最小识别力");
+    row(16, 0x55, 11, "读取通道组最小识别力");
+    row(17, 0x56, 6, "设置测量模式");
+    row(18, 0xA8, 11, "设置字符串");
+    row(19, 0xA9, 0, "读取字符串");
+    row(20, 0x59, 11, "设置滤波");
+    row(21, 0x5A, 0, "读取滤波");
+    row(22, 0x5B, 11, "设置无接近时清除压力");
+    row(23, 0x5C, 11, "读取无接近时清除压力");
+    row(24, 0x5D, 11, "设置超时时清除压力");
+    row(25, 0x5E, 0, "读取超时时清除压力");
+    row(26, 0x60, 0, "读取命令");
+    row(27, 0x61, 11, "设置串口发送类型");
+    row(28, 0x62, 11, "读取通道数量");
+    row(29, 0x63, 6, "自动DAC");
+    row(30, 0x64, 11, "读取传感器状态");
+    row(31, 0x65, 11, "设置单通道重量标定");
+    row(32, 0x66, 94, "读取单通道重量标定");
+    row(33, 0x67, 6, "设置自动阈值");
+    row(34, 0x68, 6, "读取阈值");
+    row(35, 0x69, 11, "设置通道阈值");
+    row(36, 0x6A, 11, "设置压力阈值");
+    row(37, 0x6B, 11, "最大力快速标定");
+    row(38, 0x6C, 11, "读取采样率");
+    row(39, 0x6D, 0, "读取标定列表");
+    row(40, 0x6E, 11, "设置通道组重量标定");
+    row(41, 0x6F, 0, "读取标定状态");
+    row(42, 0x70, 11, "设置IIC地址");
+    row(43, 0x71, 11, "读取IIC地址");
+    row(44, 0x72, 11, "设置转换同步");
+    row(45, 0x73, 6, "设置转换起始位置");
+    row(46, 0x74, 11, "读取温度");
+    row(47, 0x75, 11, "设置温度校准");
+    row(48, 0x76, 11, "恢复出厂设置");
+    row(49, 0x77, 6, "软件复位");
+    row(50, 0x78, 11, "设置法向力标定参数");
+    row(51, 0x79, 6, "所有通道复位");
+    row(52, 0x7A, 27, "设置切向力方向校准");
+    row(53, 0x7B, 11, "设置通道使能");
+    row(54, 0x7C, 11, "单通道复位");
+    row(55, 0x7D, 94, "读取法向力标定参数");
+    row(56, 0x7E, 11, "读取通道状态");
+    row(57, 0x7F, 11, "设置发送类型");
+    row(58, 0xA0, 25, "读取固件信息");
+    row(59, 0xA1, 6, "软件复位");
+    row(60, 0xA2, 11, "读取设备类型");
+    row(61, 0xA4, 0, "读取SN");
+    row(62, 0xA5, 0, "设置SN");
+    row(63, 0xA7, 14, "读取芯片信息");
+}
+
+void TestSensorCmd::everyRecord()
+{
+    QFETCH(int, index);
+    QFETCH(int, code);
+    QFETCH(int, rspLen);
+    QFETCH(QString, name);
+    const sensorCmd_ts& record = cmds[index];
+    QCOMPARE(int(record.code), code);
+    QCOMPARE(int(record.rspLen), rspLen);
+    QCOMPARE(record.cmdName, name);
+    QCOMPARE(int(class_sensorCmd::getRspLen(uint8_t(code))), rspLen);
+    QCOMPARE(class_sensorCmd::getStr(uint8_t(code)), name);
 }
 
 TACTILE_TEST_MAIN(TestSensorCmd)

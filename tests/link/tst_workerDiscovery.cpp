@@ -4,6 +4,7 @@
 
 #include "class_sensorCmd.h"
 #include "fingerParams.h"
+#include "logRecorder.h"
 #include "simBus.h"
 #include "testMain.h"
 #include "workerHarness.h"
@@ -29,6 +30,7 @@ private slots:
     void requestsAndRecordPerChannel();
     void unansweredRequests_data();
     void unansweredRequests();
+    void wrongFrameSumIsNotRegistered();
     void probeCycleSkipsRegisteredAddresses();
     void multiplexerDetection_data();
     void multiplexerDetection();
@@ -57,6 +59,7 @@ void TestWorkerDiscovery::requestsAndRecordPerChannel_data()
 void TestWorkerDiscovery::requestsAndRecordPerChannel()
 {
     QFETCH(sim::BridgeKind, kind);
+    LogRecorder log;
     const int bridge = freshBridge(kind);
     int sensors[6];
     for (int ch = 0; ch < 6; ++ch) {
@@ -84,8 +87,26 @@ void TestWorkerDiscovery::requestsAndRecordPerChannel()
         QCOMPARE(s->pack, QVector<uint8_t>(findFingerParam(prg)->packLen, 0));
         QCOMPARE(s->seq, uint8_t(0));
         QCOMPARE(s->ageMs, uint16_t(0));
+        const int len = findFingerParam(prg)->packLen;
+        QCOMPARE(log.matching(QString("^find sensor：%1 inf:%2 addr:0x61 pack:%3 sn:VX-%2-61$").arg(prg).arg(ch).arg(len)).size(), 1);
+        QVERIFY(!log.matching(QString("^pack len1:%1$").arg(len)).isEmpty());
+        QVERIFY(!log.matching(QString("^pack len2:%1$").arg(len)).isEmpty());
+        QCOMPARE(log.matching(QString("^set offset:%1$").arg((ch * 3) % 7)).size(), 1);  // 0, 3, 6, 2, 5, 1
     }
     QCOMPARE(worker->connected.size(), 6);
+
+    // The life of the link, in the worker's own words.
+    const bool ch341 = kind == sim::BridgeKind::Ch341;
+    const QString name = ch341 ? "ch341" : "ch347";
+    const QString site = ch341 ? "1" : "2";
+    QCOMPARE(log.matching("^fingerThread new$").size(), 1);
+    QCOMPARE(log.matching("^ch341 init$").size(), ch341 ? 1 : 0);
+    QCOMPARE(log.matching("^" + name + " connect$").size(), 1);
+    QCOMPARE(log.matching("^" + name + " connected$").size(), 1);
+    QCOMPARE(log.matching("^start:" + site + "$").size(), 1);
+    worker->disconnectLink();
+    QVERIFY(log.waitFor("^" + name + " disconnect$"));
+    QVERIFY(log.waitFor("^stop:" + site + "$"));
 }
 
 void TestWorkerDiscovery::unansweredRequests_data()
@@ -106,6 +127,7 @@ void TestWorkerDiscovery::unansweredRequests()
     QFETCH(bool, registered);
     QFETCH(QString, sn);
     QFETCH(int, prg);
+    LogRecorder log;
     const int bridge = freshBridge();
     const int sensor = addSensor(bridge, 0, 0x61);
     sim::SensorFaults faults;
@@ -118,11 +140,33 @@ void TestWorkerDiscovery::unansweredRequests()
         // Not registered, and probed again on the next pass over the channel (111 visits later).
         QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.count(bridgeRequest(0x7F)) >= 2; }, 10000));
         QVERIFY(worker->connected.isEmpty());
+        QVERIFY(!log.matching("^set send type err$").isEmpty());
+        QVERIFY(!log.matching("^setSensorSendType err$").isEmpty());
         return;
     }
     QVERIFY(worker->waitForSensors(1));
+    QCOMPARE(log.matching("^set offset err$").size(), code == 0x73 ? 1 : 0);
     QCOMPARE(worker->connected.first().record.sn, sn);
     QCOMPARE(int(worker->connected.first().record.prg), prg);
+}
+
+void TestWorkerDiscovery::wrongFrameSumIsNotRegistered()
+{
+    // It answers the probe and takes the send type, but its frame fails the length search.
+    LogRecorder log;
+    const int bridge = freshBridge();
+    const int sensor = addSensor(bridge, 0, 0x61);
+    sim::SensorFaults faults;
+    faults.corruptFrameSum = true;
+    sim::setSensorFaults(sensor, faults);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.contains(bridgeRequest(0x7F)); }, 5000));
+    QVERIFY(log.waitFor("^chk err$"));
+    QTest::qWait(100);
+    QVERIFY(worker->connected.isEmpty());
+    QCOMPARE(sim::sensorState(sensor).requests, QVector<QByteArray>{bridgeRequest(0x7F)});
 }
 
 void TestWorkerDiscovery::probeCycleSkipsRegisteredAddresses()
@@ -173,6 +217,7 @@ void TestWorkerDiscovery::multiplexerDetection()
 {
     QFETCH(sim::BridgeKind, kind);
     QFETCH(bool, pca);
+    LogRecorder log;
     const int bridge = freshBridge(kind, pca);
     const int sensor = addSensor(bridge, 3, 0x61);
     worker = std::make_unique<WorkerHarness>(kind == sim::BridgeKind::Ch341 ? fingerThread::LinkCh341
@@ -181,6 +226,8 @@ void TestWorkerDiscovery::multiplexerDetection()
     QVERIFY(worker->connectWhenListed(kId));
     QVERIFY(worker->waitForSensors(1));
     const sensor_ts& s = worker->connected.first().record;
+    QCOMPARE(log.matching("^find pca$").size(), pca ? 1 : 0);
+    QCOMPARE(log.matching("^not find pca$").size(), pca ? 0 : 1);
     if (pca) {
         // The open pulses the multiplexer's reset line.
         QVERIFY(sim::pcaResetCount(bridge) >= 1);

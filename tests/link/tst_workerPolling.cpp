@@ -2,6 +2,7 @@
 // byte, frame rates, the age-out of a silent sensor, and the end of the link.
 
 #include "fingerParams.h"
+#include "logRecorder.h"
 #include "simBus.h"
 #include "testMain.h"
 #include "workerHarness.h"
@@ -25,7 +26,9 @@ private slots:
     void faultsStopTheFrames_data();
     void faultsStopTheFrames();
     void ratesFollowTheFramePeriod();
+    void ratesOfASkippingSensor();
     void frozenSensorAgesOut();
+    void silentSensorFoundAgain();
     void linkEnds_data();
     void linkEnds();
 
@@ -107,6 +110,29 @@ void TestWorkerPolling::ratesFollowTheFramePeriod()
     }
 }
 
+void TestWorkerPolling::ratesOfASkippingSensor()
+{
+    // The sequence byte moves by 3 per frame: hz counts the steps the sensor made, rHz the frames
+    // the worker received, so the two differ threefold.
+    bridge = freshBridge();
+    sim::SensorConfig s;
+    s.prg = 20;
+    s.addr = 0x61;
+    s.port = kPortOfChannel[2];
+    s.framePeriodMs = kPeriodMs;
+    s.seqStep = 3;
+    QVERIFY(sim::addSensor(bridge, s) >= 0);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(QTest::qWaitFor([&] { return worker->rates.size() >= 3; }, 5000));
+    QCOMPARE(worker->rateProblem(2, 0x61), QString());
+    for (const WorkerHarness::Rate& r : worker->rates.mid(1)) {
+        QVERIFY2(r.rHz > 1000 / kPeriodMs / 2, qPrintable(QString::number(r.rHz)));
+        QVERIFY2(r.hz >= 3 * r.rHz, qPrintable(QString("%1/%2").arg(r.hz).arg(r.rHz)));
+    }
+}
+
 void TestWorkerPolling::frozenSensorAgesOut()
 {
     bringUp();
@@ -131,6 +157,40 @@ void TestWorkerPolling::frozenSensorAgesOut()
     QTRY_VERIFY(worker->framesOf(4, 0x62) > other + 10);
 }
 
+void TestWorkerPolling::silentSensorFoundAgain()
+{
+    // Removed by age after 3.2 s; the walk of its channel, one probe every sixth tick, reaches
+    // its address again within a pass of 111 probes (666 ticks) and finds it at the first probe.
+    bridge = freshBridge();
+    a = addSensor(bridge, 1, 0x61, 20, 0x03, kPeriodMs);
+    worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
+    worker->start();
+    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->waitForSensors(1));
+    QTRY_VERIFY(worker->framesOf(1, 0x61) > 5);
+    sim::SensorFaults f;
+    f.silent = true;
+    sim::setSensorFaults(a, f);
+    const qint64 silentAt = worker->elapsedMs();
+    QVERIFY(QTest::qWaitFor([&] { return !worker->disconnected.isEmpty(); }, 5000));
+    sim::clearPacketLog(bridge);
+    sim::setSensorFaults(a, sim::SensorFaults());
+    QVERIFY(QTest::qWaitFor([&] { return worker->connected.size() == 2; }, 5000));
+    QCOMPARE(worker->connected.last().record.addr, uint8_t(0x61));
+    QCOMPARE(worker->connected.last().record.infIdx, uint8_t(1));
+    const qint64 foundAt = worker->connected.last().atMs;
+
+    QVector<uint8_t> walk;
+    for (const Probe& p : probes(transactions(sim::BridgeKind::Ch341, bridge)))
+        if (p.channel == 1)
+            walk.append(p.addr);
+    const int at = walk.indexOf(0x61);
+    QVERIFY2(at >= 0 && at < 111, qPrintable(QString::number(at)));
+    QCOMPARE(walk.count(0x61), 1);
+    qInfo("found again %lld ms after falling silent, %d probes of its channel after its removal",
+          foundAt - silentAt, at + 1);
+}
+
 void TestWorkerPolling::linkEnds_data()
 {
     QTest::addColumn<int>("how");
@@ -144,6 +204,7 @@ void TestWorkerPolling::linkEnds()
 {
     QFETCH(int, how);
     QFETCH(bool, linkReportedDown);
+    LogRecorder log;
     bringUp();
     if (how == 0) {
         QVERIFY(sim::unplug(bridge));
@@ -168,6 +229,13 @@ void TestWorkerPolling::linkEnds()
     const int frames = worker->frames.size();
     QTest::qWait(100);
     QCOMPARE(worker->frames.size(), frames);
+    if (how == 2) {
+        // The worker's end: the loop returns, then stop() runs once more, then the thread's end
+        // deletes it.
+        QCOMPARE(log.matching("^fingerThread (stop|exit)$"),
+                 QStringList({"fingerThread stop", "fingerThread exit", "fingerThread stop"}));
+        QVERIFY(log.waitFor("^fingerThread delete$"));
+    }
     if (how == 1) {
         // Connecting again finds both sensors again.
         QVERIFY(worker->connectWhenListed(kId));

@@ -2,6 +2,7 @@
 // that await nothing, the set-address command, queue order and commands that cannot be delivered.
 
 #include "class_sensorCmd.h"
+#include "logRecorder.h"
 #include "simBus.h"
 #include "testMain.h"
 #include "workerHarness.h"
@@ -72,11 +73,13 @@ void TestWorkerQueue::answered_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("rspLen");
     QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<bool>("corruptSum");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("fixed length") << 0x71 << 11 << 1 << true;
-    QTest::newRow("variable length") << 0xA4 << int(kVariable) << 1 << true;
-    QTest::newRow("late, within the read window") << 0x71 << 11 << 60 << true;
-    QTest::newRow("later than the read window") << 0x71 << 11 << 250 << false;
+    QTest::newRow("fixed length") << 0x71 << 11 << 1 << false << true;
+    QTest::newRow("variable length") << 0xA4 << int(kVariable) << 1 << false << true;
+    QTest::newRow("late, within the read window") << 0x71 << 11 << 60 << false << true;
+    QTest::newRow("later than the read window") << 0x71 << 11 << 250 << false << false;
+    QTest::newRow("wrong sum") << 0x71 << 11 << 1 << true << false;
 }
 
 void TestWorkerQueue::answered()
@@ -84,13 +87,24 @@ void TestWorkerQueue::answered()
     QFETCH(int, code);
     QFETCH(int, rspLen);
     QFETCH(int, latencyMs);
+    QFETCH(bool, corruptSum);
     QFETCH(bool, ok);
     sim::SensorFaults f;
     f.answerLatencyMs = uint32_t(latencyMs);
+    f.corruptAnswerSum = corruptSum;
     sim::setSensorFaults(b, f);
     const QByteArray req = request(uint8_t(code));
+    LogRecorder log;
     worker->sendCommand(4, 0x62, req, uint16_t(rspLen));
     QVERIFY(waitForAnswers(1));
+    // What the worker logs of the command's way, once each.
+    const QString hex = QString::fromLatin1(req.toHex(' '));
+    QCOMPARE(log.matching("^add cmd:" + hex + "$").size(), 1);
+    QCOMPARE(log.matching("^appendCmdList:1$").size(), 1);
+    QCOMPARE(log.matching("^req 3:" + hex + "$").size(), 1);
+    QCOMPARE(log.matching(QString("^rsp len:%1$").arg(rspLen == kVariable ? 500 : rspLen)).size(), ok ? 1 : 3);
+    if (corruptSum)
+        QVERIFY(!log.matching("^chk err$").isEmpty());
     const WorkerHarness::Answer& got = worker->answers.first();
     QCOMPARE(got.ok, ok);
     QCOMPARE(got.infIdx, uint8_t(4));
@@ -101,6 +115,7 @@ void TestWorkerQueue::answered()
         return;
     }
     QCOMPARE(requestsOf(b, req), 1);
+    QCOMPARE(log.matching("^rsp:" + QString::fromLatin1(got.rsp.toHex(' ')) + "$").size(), 1);
     // Exactly the answer frame: its own length, no zero tail.
     const QByteArray& rsp = got.rsp;
     const int len = rspLen == kVariable ? 5 + 11 + 2 : rspLen;
@@ -118,10 +133,16 @@ void TestWorkerQueue::silentSensorGetsThreeAttempts()
     f.unansweredCodes = {0x71};
     sim::setSensorFaults(a, f);
     const QByteArray req = request(0x71);
+    LogRecorder log;
     worker->sendCommand(1, 0x61, req, 11);
     QVERIFY(waitForAnswers(1));
     QTest::qWait(200);
     QCOMPARE(worker->answers.size(), 1);
+    // Attempts left after each failure; the queue, head included, when the third one gives up.
+    const QString hex = QString::fromLatin1(req.toHex(' '));
+    QCOMPARE(log.matching("^req \\d:" + hex + "$"), QStringList({"req 3:" + hex, "req 2:" + hex, "req 1:" + hex}));
+    QCOMPARE(log.matching("^try:\\d$"), QStringList({"try:2", "try:1", "try:0"}));
+    QVERIFY(log.waitFor("^cmdList:1$"));
     QVERIFY(!worker->answers.first().ok);
     QCOMPARE(worker->answers.first().req, req);
     QCOMPARE(worker->answers.first().rsp.size(), 11);  // the last read

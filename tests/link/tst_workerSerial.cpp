@@ -4,6 +4,7 @@
 #include "class_sensorCmd.h"
 #include "class_uart.h"
 #include "fingerParams.h"
+#include "logRecorder.h"
 #include "ptyPair.h"
 #include "serialSensorPeer.h"
 #include "simFrame.h"
@@ -58,8 +59,12 @@ private slots:
     void serialNumberStaysInsideItsAnswer_data();
     void serialNumberStaysInsideItsAnswer();
     void pollsEachSensorForNewFrames();
+    void ratesOfASensorFasterThanThePoll();
     void commandsAreAnswered_data();
     void commandsAreAnswered();
+    void awkwardAnswers_data();
+    void awkwardAnswers();
+    void silentSensorFoundAgainAfterAPass();
     void silentSensorGetsThreeAttempts();
     void linkEndsInsideAWait_data();
     void linkEndsInsideAWait();
@@ -105,7 +110,12 @@ void TestWorkerSerial::bringUp()
 
 void TestWorkerSerial::discoversTwoSensorsOnOneLine()
 {
+    LogRecorder log;
     bringUp();
+    // The adapter's construction logs "uart init" too, before the worker does.
+    QCOMPARE(log.matching("^uart init$").size(), 2);
+    for (const char* line : {"uart connect", "uart connected", "start:0"})
+        QVERIFY2(log.matching(QString("^%1$").arg(line)).size() == 1, line);
     // Every serial sensor carries the tick's channel; a fresh process starts it at 0.
     const sensor_ts* a = worker->found(0, 0x61);
     const sensor_ts* b = worker->found(0, 0x62);
@@ -157,6 +167,22 @@ void TestWorkerSerial::pollsEachSensorForNewFrames()
     QVERIFY(peer->polls(first) > 20);
 }
 
+void TestWorkerSerial::ratesOfASensorFasterThanThePoll()
+{
+    // A frame every millisecond, faster than one serial poll: hz counts the frames the sensor
+    // made, rHz the fewer the worker received.
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.framePeriodMs = 1; });
+    bringUp();
+    QVERIFY(QTest::qWaitFor([&] { return worker->rates.size() >= 6; }, 5000));
+    QCOMPARE(worker->rateProblem(0, 0x61), QString());
+    QCOMPARE(worker->rateProblem(0, 0x62), QString());
+    bool differ = false;
+    for (const WorkerHarness::Rate& r : worker->rates.mid(2))
+        if (r.addr == 0x61)
+            differ = differ || (r.rHz > 0 && r.hz > r.rHz);
+    QVERIFY(differ);
+}
+
 void TestWorkerSerial::commandsAreAnswered_data()
 {
     QTest::addColumn<int>("code");
@@ -189,6 +215,121 @@ void TestWorkerSerial::commandsAreAnswered()
     QCOMPARE(a.rsp, expected);
 }
 
+void TestWorkerSerial::awkwardAnswers_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rspLen");
+    QTest::addColumn<QByteArray>("junk");
+    QTest::addColumn<int>("splitMs");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("rsp");
+    const QByteArray fixed = answerFrame(0x11, 0x71, 11);
+    QByteArray sn = answerFrame(0x11, kSnCode, 5 + 12 + 2);
+    sn[4] = char(12);
+    sn.replace(5, 12, "VX-SERIAL-61");
+    sim::closeWithSum(sn);
+    const QByteArray junk = QByteArray::fromHex("00ff13a0");
+    const int variable = int(kVariable);
+    QTest::newRow("split over two reads") << 0x71 << 11 << QByteArray() << 8 << 0 << true << fixed;
+    QTest::newRow("variable, split over two reads") << kSnCode << variable << QByteArray() << 8 << 0 << true << sn;
+    QTest::newRow("after junk bytes") << 0x71 << 11 << junk << 0 << 0 << true << fixed;
+    QTest::newRow("variable, after junk bytes") << kSnCode << variable << junk << 0 << 0 << true << sn;
+    // Given up after three attempts, with what came of the last one.
+    QTest::newRow("shorter than its length") << 0x71 << 11 << QByteArray() << 0 << 1 << false << fixed.left(10);
+    QTest::newRow("variable, cut short") << kSnCode << variable << QByteArray() << 0 << 3 << false << sn.left(sn.size() - 3);
+}
+
+void TestWorkerSerial::awkwardAnswers()
+{
+    QFETCH(int, code);
+    QFETCH(int, rspLen);
+    QFETCH(QByteArray, junk);
+    QFETCH(int, splitMs);
+    QFETCH(int, cut);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, rsp);
+    bringUp();
+    peer->update(first, [&](SerialSensorPeer::Sensor& s) {
+        s.answerJunk = junk;
+        s.answerSplitMs = uint32_t(splitMs);
+        s.answerCut = cut;
+    });
+    const int before = peer->requests(first).size();
+    const QByteArray req = class_sensorCmd::frame(0x61, uint8_t(code));
+    worker->sendCommand(0, 0x61, req, uint16_t(rspLen));
+    QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, 5000));
+    QCOMPARE(worker->answers.size(), 1);
+    const WorkerHarness::Answer& a = worker->answers.first();
+    QCOMPARE(a.ok, ok);
+    QCOMPARE(a.req, req);
+    QCOMPARE(a.rsp.toHex(' '), rsp.toHex(' '));
+    QCOMPARE(peer->requests(first).size() - before, ok ? 1 : 3);
+}
+
+void TestWorkerSerial::silentSensorFoundAgainAfterAPass()
+{
+    // The serial schedule: a probe every 101st tick, at the next address of the cycle that no
+    // sensor holds. While a silent sensor ages out (3.2 s) the walk goes on past its address, so
+    // it is found again only when the walk comes round: up to a pass of 111 probes, 111 x 101
+    // ticks, each tick also polling the sensor that stays (here about 25 s).
+    bringUp();
+    LogRecorder log;
+    const int from = peer->heard().size();
+    const qint64 silentAt = worker->elapsedMs();
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.mute = true; });
+    QVERIFY(QTest::qWaitFor([&] { return !worker->disconnected.isEmpty(); }, 10000));
+    QCOMPARE(worker->disconnected.first().record.addr, uint8_t(0x61));
+    peer->update(first, [](SerialSensorPeer::Sensor& s) { s.mute = false; });
+    QVERIFY(QTest::qWaitFor([&] { return worker->connected.size() == 3; }, 90000));
+    QCOMPARE(worker->connected.last().record.addr, uint8_t(0x61));
+    QVERIFY(!log.matching("^err$").isEmpty());  // the polls it left unanswered
+
+    // What the line carried from the silence on: each tick polls 0x62 once; a poll of 0x61 that
+    // discovery's first request follows is the probe that finds it again.
+    using Heard = SerialSensorPeer::Heard;
+    const QVector<Heard> heard = peer->heard().mid(from);
+    auto isRefind = [&](int i) {
+        return i + 1 < heard.size() && heard[i + 1].addr == 0x61 && heard[i + 1].code == 0x7F;
+    };
+    int refind = -1;
+    int lastTickPoll = -1;  // of 0x61: it is registered up to here
+    for (int i = 0; i < heard.size() && refind < 0; ++i) {
+        if (heard[i].code < 0 && heard[i].addr == 0x61)
+            (isRefind(i) ? refind : lastTickPoll) = i;
+    }
+    QVERIFY(refind > 0);
+    int ticks = 0;
+    int sinceProbe = -1;
+    int probes = 0;
+    uint8_t walk = 0;  // the address probed last
+    for (int i = 0; i <= refind; ++i) {
+        const Heard& h = heard[i];
+        if (h.code >= 0 || (h.addr == 0x61 && i != refind)) {
+            continue;  // requests, and polls of the sensor while it is registered
+        } else if (h.addr == 0x62) {
+            ++ticks;
+            if (sinceProbe >= 0)
+                ++sinceProbe;
+            continue;
+        }
+        if (sinceProbe >= 0)
+            QCOMPARE(sinceProbe, 101);
+        if (walk) {
+            uint8_t expected = workerWorld::nextProbeAddress(walk);
+            while (expected == 0x62 || (expected == 0x61 && i < lastTickPoll))
+                expected = workerWorld::nextProbeAddress(expected);
+            QCOMPARE(int(h.addr), int(expected));
+        }
+        walk = h.addr;
+        sinceProbe = 0;
+        ++probes;
+    }
+    QCOMPARE(int(walk), 0x61);
+    qInfo("found again %lld ms after falling silent: %d ticks, %d probes",
+          worker->connected.last().atMs - silentAt, ticks, probes);
+}
+
 void TestWorkerSerial::silentSensorGetsThreeAttempts()
 {
     bringUp();
@@ -217,6 +358,7 @@ void TestWorkerSerial::linkEndsInsideAWait()
     // The worker spends its time in the serial waits, so the close reaches it inside one.
     QFETCH(bool, hangUp);
     QFETCH(bool, commandPending);
+    LogRecorder log;
     bringUp();
     if (commandPending) {
         peer->update(first, [](SerialSensorPeer::Sensor& s) { s.answerDelayMs = 80; });
@@ -229,6 +371,8 @@ void TestWorkerSerial::linkEndsInsideAWait()
         worker->disconnectLink();
     QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1; }, 5000));
     QCOMPARE(worker->disconnected.size(), 2);
+    QCOMPARE(log.matching("^uart disconnect$").size(), 1);
+    QCOMPARE(log.matching("^stop:0$").size(), 1);
     // Every sensor is reported gone before the link itself.
     QCOMPARE(worker->events.last(), QString("disconnected"));
     QVERIFY(worker->events.contains("gone 0/0x61"));

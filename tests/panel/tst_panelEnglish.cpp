@@ -42,7 +42,9 @@ void tst_panelEnglish::formTexts()
     QCOMPARE(p.ui->cbbSetSendType->itemText(4), QString("Normal force"));
     QCOMPARE(p.ui->tabWidget->tabText(0), QString("Info"));
     QCOMPARE(p.ui->pbtnAutoDac->text(), QString("Channel Value Adjustment"));
-    QCOMPARE(p.ui->label_14->text(), QString("固件日期"));  // no pair
+    QCOMPARE(p.ui->label_14->text(), QString("Firmware date"));
+    QCOMPARE(p.ui->groupBox->title(), QString("Channel parameters"));
+    QCOMPARE(p.ui->pbtnGetThreshold->text(), QString("Read"));
 }
 
 void tst_panelEnglish::rowsAndTable()
@@ -52,7 +54,7 @@ void tst_panelEnglish::rowsAndTable()
     for (const dataForm* row : p->dataFormList)
         rows << row->ui->lbIdx->text();
     QCOMPARE(rows, QStringList({"ch0", "ch1", "ch2", "ch3", "Normal Force0", "Tangential Force0", "Angle0", "Status"}));
-    QCOMPARE(p->ui->tbwThreshold->horizontalHeaderItem(0)->text(), QString("阈值"));
+    QCOMPARE(p->ui->tbwThreshold->horizontalHeaderItem(0)->text(), QString("Threshold"));
     QCOMPARE(p->ui->tbwThreshold->verticalHeaderItem(1)->text(), QString("ch1"));
 }
 

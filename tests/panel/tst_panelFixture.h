@@ -80,7 +80,9 @@ inline QByteArray withSum(QByteArray frame)
     return frame;
 }
 
-constexpr uint8_t kDevId = 0x01;
+// The sensor's id byte, byte 2 of every panel request: neither 0x01 nor the worker's 0x03, so a
+// panel that writes a fixed byte there is caught.
+constexpr uint8_t kDevId = 0x2B;
 
 inline QByteArray u32le(uint32_t v)
 {
@@ -95,6 +97,13 @@ inline QString req(const char* codeAndParams, uint16_t rspLen, uint8_t id = kDev
 {
     QByteArray body = QByteArray::fromHex("aa55") + char(id) + QByteArray::fromHex(codeAndParams);
     body.append(QByteArray(9 - body.size(), '\0'));
+    return QString::fromLatin1(withSum(body).toHex()) + ":" + QString::number(rspLen);
+}
+
+// A request of any length "aa 55 <id> <code and parameters as given> <sum>".
+inline QString rawReq(const char* codeAndParams, uint16_t rspLen, uint8_t id = kDevId)
+{
+    const QByteArray body = QByteArray::fromHex("aa55") + char(id) + QByteArray::fromHex(codeAndParams);
     return QString::fromLatin1(withSum(body).toHex()) + ":" + QString::number(rspLen);
 }
 

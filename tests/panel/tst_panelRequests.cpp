@@ -45,6 +45,7 @@ private slots:
 
     void firstReadsOfANewView();
     void firstReadsWithoutRecord();
+    void showDataSwitchReachesTheView();
     void noViewSendsNothing();
     void controls_data();
     void controls();
@@ -75,15 +76,15 @@ void tst_panelRequests::firstReadsOfANewView()
     p.sl_connectedFinger(0, 0x60, sensor(20));
     // Version, type, serial number, the one-column parameter read, then force output for tab 0.
     QCOMPARE(log.take(), QStringList({
-                             "aa5501a00000000000a001:25",
-                             "aa5501a60000000000a601:11",
-                             "aa5501a40000000000a401:65535",
-                             "aa5501680000000000" "6801:34",
-                             "aa55017f0000000400" "8301:11",
+                             req("a0", 25),
+                             req("a6", 11),
+                             req("a4", 65535),
+                             req("68", 34),
+                             req("7f00000004", 11),
                          }));
     QCOMPARE(p.sendType, uint8_t(0));
     QCOMPARE(p.ui->lbAddr->text(), QString("0x60"));
-    QCOMPARE(p.ui->lbType->text(), QString("1"));
+    QCOMPARE(p.ui->lbType->text(), QString::number(kDevId));
     QCOMPARE(p.ui->lbIICAddr->text(), QString("96"));
     auto* view = dynamic_cast<RecordingView*>(p.ff);
     QVERIFY(view);
@@ -108,6 +109,23 @@ void tst_panelRequests::firstReadsWithoutRecord()
     p.getDac();
     p.getCaliNList();
     QCOMPARE(log.take(), QStringList());
+}
+
+void tst_panelRequests::showDataSwitchReachesTheView()
+{
+    auto p = panelFor(20);
+    auto* first = dynamic_cast<RecordingView*>(p->ff);
+    QVERIFY(first);
+    p->ui->chkbtnShowData->click();
+    p->ui->chkbtnShowData->click();
+    p->ui->chkbtnShowData->click();
+    QCOMPARE(first->showData, QVector<bool>({true, false, true, false}));
+    // A view built later starts from the box as it stands and follows it from then on.
+    p->sl_connectedFinger(0, 0x60, sensor(43));
+    auto* second = dynamic_cast<RecordingView*>(p->ff);
+    QVERIFY(second && second->classNumber == 43);
+    p->ui->chkbtnShowData->click();
+    QCOMPARE(second->showData, QVector<bool>({false, true}));
 }
 
 void tst_panelRequests::noViewSendsNothing()
@@ -156,7 +174,7 @@ void tst_panelRequests::controls_data()
         p->ui->spbThresholdSNR->setValue(3);
         p->ui->spbThresholdMin->setValue(0);
         p->ui->pbtnAutoThreshold->click();
-    }) << QStringList{"aa5501670300000000" "6a01:6"};
+    }) << QStringList{req("6703", 6)};
     QTest::newRow("auto threshold snr 7 min 70000") << PanelAction([](fingerForm* p) {
         p->ui->spbThresholdSNR->setValue(7);
         p->ui->spbThresholdMin->setValue(70000);
@@ -215,7 +233,7 @@ void tst_panelRequests::controls_data()
         p->ui->tabWidget->setCurrentIndex(2);
     }) << QStringList{req("7f00000002", 11), req("7f00000002", 11), req("7f00000002", 11)};
     QTest::newRow("channel reset of row 3") << PanelAction([](fingerForm* p) { emit p->dataFormList[3]->si_reset(3); })
-                                            << QStringList{"aa55017c03000000007f01:11"};
+                                            << QStringList{req("7c03", 11)};
     QTest::newRow("channel enable of row 2 off and on") << PanelAction([](fingerForm* p) {
         emit p->dataFormList[2]->si_en(2, false);
         emit p->dataFormList[2]->si_en(2, true);
@@ -399,9 +417,7 @@ void tst_panelRequests::calibrationClear_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QStringList>("expected");
-    QString listFrame = "aa55014200" + QString(26 * 8, '0');
-    QByteArray bytes = QByteArray::fromHex(listFrame.toLatin1());
-    listFrame = QString::fromLatin1(withSum(bytes).toHex()) + ":11";
+    const QString listFrame = rawReq(qPrintable("4200" + QString(26 * 8, '0')), 11);
     QTest::newRow("list form") << "1.3.0" << QStringList{listFrame, req("6600", 110), req("6f", 14)};
     QTest::newRow("per point") << "1.2.9"
                                << QStringList{req("650001", 11), req("650003", 11), req("6600", 110), req("6f", 14)};
@@ -464,11 +480,10 @@ void tst_panelRequests::filterEditor()
     QCOMPARE(log.take(), QStringList());  // all three empty: nothing to send
     edit(t, 4, 5, "1.5");
     // Channel 4, both filter bytes 0, 1.5 as a float; the 13-byte filter frame.
-    const QByteArray frame = withSum(QByteArray::fromHex("aa5501590400000000c03f"));
-    QCOMPARE(log.take(), QStringList{QString::fromLatin1(frame.toHex()) + ":11"});
+    QCOMPARE(log.take(), QStringList{rawReq("590400000000c03f", 11)});
     edit(t, 4, 3, "3");
     edit(t, 4, 4, "16");
-    QCOMPARE(log.take().last(), QString::fromLatin1(withSum(QByteArray::fromHex("aa55015904031000" "00c03f")).toHex()) + ":11");
+    QCOMPARE(log.take().last(), rawReq("590403100000c03f", 11));
 }
 
 void tst_panelRequests::calibrationEditor_data()
@@ -478,7 +493,7 @@ void tst_panelRequests::calibrationEditor_data()
     QTest::newRow("24-bit value") << "16777214"
                                   << req("650205feffff", 11);
     QTest::newRow("32-bit value") << "16777215"
-                                  << QString::fromLatin1(withSum(QByteArray::fromHex("aa5501650205ffffff00")).toHex()) + ":11";
+                                  << rawReq("650205ffffff00", 11);
 }
 
 void tst_panelRequests::calibrationEditor()

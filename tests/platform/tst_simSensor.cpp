@@ -352,6 +352,30 @@ private slots:
         QCOMPARE(sim::sensorState(s).rawWrites.last(), bytes);
     }
 
+    void takesRequestsNamingIt_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("its own id byte") << 0x2B << true;
+        QTest::newRow("0x03, the worker's own requests") << 0x03 << true;
+        QTest::newRow("0x00, any sensor at the address") << 0x00 << true;
+        QTest::newRow("another sensor's id byte") << 0x01 << false;
+        QTest::newRow("its address") << int(kAddr) << false;
+    }
+    void takesRequestsNamingIt()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, taken);
+        const int s = addSensor(20, kAddr, kPort, 60000, 0x2B);
+        const QByteArray req = class_sensorCmd::frame(uint8_t(target), 0xA6);
+        const QByteArray got = exchange(req, 11);
+        // An answer carries the sensor's own id byte whatever the request held; a request for
+        // someone else leaves the data frame in place.
+        QCOMPARE(got.toHex(' ').left(11), QByteArray(taken ? "55 aa 2b a6" : "55 aa 2b 85"));
+        QCOMPARE(sim::sensorState(s).requests, taken ? QVector<QByteArray>{req} : QVector<QByteArray>());
+        QCOMPARE(sim::sensorState(s).rawWrites.last(), req);
+    }
+
     void faults_data()
     {
         QTest::addColumn<QString>("fault");

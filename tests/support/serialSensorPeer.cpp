@@ -103,6 +103,12 @@ QVector<QByteArray> SerialSensorPeer::requests(int sensor) const
     return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].requests : QVector<QByteArray>();
 }
 
+QVector<SerialSensorPeer::Heard> SerialSensorPeer::heard() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return log;
+}
+
 int SerialSensorPeer::polls(int sensor) const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -156,6 +162,15 @@ QVector<SerialSensorPeer::Entry*> SerialSensorPeer::reached(uint8_t addr)
     return found;
 }
 
+QVector<SerialSensorPeer::Entry*> SerialSensorPeer::named(uint8_t target)
+{
+    QVector<Entry*> found = reached(target);
+    for (int i = 0; found.isEmpty() && i < sensors.size(); ++i)
+        if (sensors[i].config.id == target)
+            found.append(&sensors[i]);
+    return found;
+}
+
 // Splits what the host wrote into polls and request frames and answers each one.
 void SerialSensorPeer::consume(QByteArray& in)
 {
@@ -174,18 +189,28 @@ void SerialSensorPeer::consume(QByteArray& in)
                 continue;
             QByteArray answers;
             uint32_t delayMs = 0;
+            uint32_t splitMs = 0;
             {
                 std::lock_guard<std::mutex> guard(lock);
-                for (Entry* e : reached(uint8_t(req[2]))) {
+                log.append({uint8_t(req[2]), uint8_t(req[kCodeByte])});
+                for (Entry* e : named(uint8_t(req[2]))) {
                     e->requests.append(req);
                     if (e->config.mute || e->config.ignoreRequests)
                         continue;
-                    answers += answerTo(*e, req);
+                    const QByteArray whole = answerTo(*e, req);
+                    answers += e->config.answerJunk + whole.left(std::max(0, int(whole.size()) - e->config.answerCut));
                     delayMs = std::max(delayMs, e->config.answerDelayMs);
+                    splitMs = std::max(splitMs, e->config.answerSplitMs);
                 }
             }
             if (delayMs)
                 ::usleep(delayMs * 1000);
+            if (splitMs) {
+                const int half = answers.size() / 2;
+                send(answers.left(half));
+                ::usleep(splitMs * 1000);
+                answers.remove(0, half);
+            }
             send(answers);
             continue;
         }
@@ -194,6 +219,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             QByteArray frames;
             {
                 std::lock_guard<std::mutex> guard(lock);
+                log.append({b0, -1});
                 for (Entry* e : reached(b0)) {
                     ++e->polls;
                     if (!e->config.mute)

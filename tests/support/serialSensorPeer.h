@@ -2,7 +2,9 @@
 // Simulated serial sensors on the master side of a pseudo-terminal: the code under test opens the
 // slave like a serial port. Several sensors with their own addresses share the one line, as on a
 // serial sensor bus. Each answers the two-byte poll (addr, addr ^ 0xFF) with its latest data frame
-// and a request frame (AA 55, its address in byte 2) with an answer frame.
+// and a request frame with an answer frame. A request is the sensor's when byte 2 holds its address
+// (the bus worker's own requests on a serial line) or its id byte (a panel's, which has read it
+// from byte 2 of the sensor's data frame).
 //
 // Address 0 means every sensor on the line: each answers the poll 00 FF with an address report
 // 55 AA addr F1 00 00 00 addr 00 sum, and takes a request with byte 2 = 0. Such a set-address 0x70
@@ -45,6 +47,9 @@ public:
         bool mute = false;            // polls and requests go unanswered
         bool ignoreRequests = false;  // polls are answered, requests are not
         uint32_t answerDelayMs = 0;   // an answer goes out this long after its request
+        QByteArray answerJunk;        // bytes sent ahead of each answer
+        uint32_t answerSplitMs = 0;   // > 0: an answer goes out in two halves this far apart
+        int answerCut = 0;            // the last bytes of each answer are not sent
         int snLengthByte = -1;        // >= 0: byte 4 of the serial-number answer, whatever the text
     };
 
@@ -69,6 +74,13 @@ public:
     // Every byte the host wrote, in order.
     QByteArray received() const;
     void clearReceived();
+    // What the host wrote, in order, as polls (of any address, a sensor there or not) and
+    // requests (by byte 2 and command code).
+    struct Heard {
+        uint8_t addr;
+        int code;  // -1: a poll
+    };
+    QVector<Heard> heard() const;
     // Writes bytes to the host as they are, in one write: pieces, garbage, several frames at once.
     void sendRaw(const QByteArray& bytes);
     // 55 AA addr status 00 00 00 addr 00 sum: what a sensor says of its address.
@@ -90,6 +102,9 @@ private:
     QByteArray answerTo(Entry& e, const QByteArray& req) const;
     // The sensors a poll or request for addr reaches: every one for address 0.
     QVector<Entry*> reached(uint8_t addr);
+    // The sensors a request's byte 2 reaches: as reached(), or, when no sensor has that address,
+    // the one whose id byte it is.
+    QVector<Entry*> named(uint8_t target);
     void send(const QByteArray& bytes);
     void writeOut(const QByteArray& bytes, bool onlyWhileRunning);
 
@@ -98,6 +113,7 @@ private:
     std::mutex sendLock;
     QVector<Entry> sensors;
     QByteArray fromHost;
+    QVector<Heard> log;
     QElapsedTimer clock;
     PeerThread thread;  // last: stopped before the state it reads goes
 };

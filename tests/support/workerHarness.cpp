@@ -70,7 +70,7 @@ void WorkerHarness::start()
         frames.append({i, a, pack, elapsedMs()});
     });
     connect(w, &fingerThread::si_setHz1, this, [this](uint8_t i, uint8_t a, uint16_t hz, uint16_t rHz) {
-        rates.append({i, a, hz, rHz, elapsedMs()});
+        rates.append({i, a, hz, rHz, elapsedMs(), frames.size()});
     });
     connect(w, &fingerThread::si_cmdRsp1, this, [this](uint8_t i, uint8_t a, QByteArray req, QByteArray rsp) {
         answers.append({i, a, req, rsp, true, elapsedMs()});
@@ -134,6 +134,30 @@ QString WorkerHarness::frameProblem(uint8_t infIdx, uint8_t addr, int len) const
         if (f.pack[4] == last)
             return QString("sequence byte %1 reported twice").arg(last);
         last = f.pack[4];
+    }
+    return QString();
+}
+
+QString WorkerHarness::rateProblem(uint8_t infIdx, uint8_t addr) const
+{
+    int next = 0;         // first frame not yet counted
+    uint8_t lastSeq = 0;  // a new record starts from 0
+    for (const Rate& r : rates) {
+        if (r.infIdx != infIdx || r.addr != addr)
+            continue;
+        int received = 0;
+        int steps = 0;
+        for (; next < r.framesBefore; ++next) {
+            const Frame& f = frames[next];
+            if (f.infIdx != infIdx || f.addr != addr)
+                continue;
+            ++received;
+            steps += uint8_t(f.pack[4] - lastSeq);
+            lastSeq = f.pack[4];
+        }
+        if (r.rHz != received || r.hz != steps)
+            return QString("at %1 ms: hz %2 rHz %3, frames %4 with steps %5")
+                .arg(r.atMs).arg(r.hz).arg(r.rHz).arg(received).arg(steps);
     }
     return QString();
 }

@@ -31,6 +31,7 @@ public:
         uint16_t hz;
         uint16_t rHz;
         qint64 atMs;
+        int framesBefore;  // size of frames when it arrived: reports keep the worker's order
     };
     struct Answer {
         uint8_t infIdx;
@@ -71,6 +72,10 @@ public:
     // Empty when every frame reported for the sensor is len bytes of 55 AA id 85 and carries a
     // sequence byte other than the frame before it; else what was wrong.
     QString frameProblem(uint8_t infIdx, uint8_t addr, int len) const;
+    // Empty when every rate report of the sensor counts exactly the frames reported since the one
+    // before: rHz the frames, hz the steps of their sequence bytes (from 0 at discovery); else
+    // the first report that does not.
+    QString rateProblem(uint8_t infIdx, uint8_t addr) const;
     qint64 elapsedMs() const { return clock.elapsed(); }
     void clear();
 
@@ -135,5 +140,7 @@ struct Probe {
     uint8_t addr;
 };
 QVector<Probe> probes(const QVector<BusOp>& ops);
+// The address the probe walk of a channel tries after addr: 0x61..0x6F, then 0x01..0x6F, round.
+inline uint8_t nextProbeAddress(uint8_t addr) { return uint8_t(addr % 0x6F + 1); }
 
 }  // namespace workerWorld
