@@ -457,6 +457,25 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_2</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Forcr</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_17</name>
     <message>
         <source>三维力</source>
@@ -465,6 +484,17 @@
     <message>
         <source>压力</source>
         <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_18</name>
+    <message>
+        <source>三维力</source>
+        <translation>Data</translation>
     </message>
     <message>
         <source>接近</source>
@@ -620,6 +650,17 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_42</name>
+    <message>
+        <source>压力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_43</name>
     <message>
         <source>三维力</source>
@@ -628,6 +669,21 @@
     <message>
         <source>压力</source>
         <translation>Force</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_44</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
     </message>
     <message>
         <source>接近</source>
@@ -727,6 +783,36 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_55</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_56</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_57</name>
     <message>
         <source>压力</source>
@@ -760,44 +846,18 @@
     </message>
 </context>
 <context>
-    <name>fingerForm_67</name>
-    <message>
-        <source>压力</source>
-        <translation>Data</translation>
-    </message>
-    <message>
-        <source>接近</source>
-        <translation>Proximity</translation>
-    </message>
-</context>
-<context>
-    <name>fingerForm_42</name>
-    <message>
-        <source>压力</source>
-        <translation>Force</translation>
-    </message>
-    <message>
-        <source>接近</source>
-        <translation>Proximity</translation>
-    </message>
-</context>
-<context>
-    <name>fingerForm_44</name>
-    <message>
-        <source>三维力</source>
-        <translation>Force</translation>
-    </message>
-    <message>
-        <source>压力</source>
-        <translation>Data</translation>
-    </message>
-    <message>
-        <source>接近</source>
-        <translation>Proximity</translation>
-    </message>
-</context>
-<context>
     <name>fingerForm_64</name>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_67</name>
     <message>
         <source>压力</source>
         <translation>Data</translation>
@@ -845,6 +905,21 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_81</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_95</name>
     <message>
         <source>压力</source>
@@ -856,7 +931,29 @@
     </message>
 </context>
 <context>
+    <name>fingerForm_96</name>
+    <message>
+        <source>三维力</source>
+        <translation>Force</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
     <name>fingerForm_98</name>
+    <message>
+        <source>接近</source>
+        <translation>Proximity</translation>
+    </message>
+</context>
+<context>
+    <name>fingerForm_102</name>
     <message>
         <source>接近</source>
         <translation>Proximity</translation>

@@ -100,17 +100,6 @@ QVector<uint8_t> catalogueTypes()
     return types;
 }
 
-QByteArray closedFrame(QByteArray body)
-{
-    if (body.size() >= 4) {
-        body[0] = char(0x55);
-        body[1] = char(0xAA);
-        body[3] = char(0x85);
-    }
-    sim::closeWithSum(body);
-    return body;
-}
-
 }  // namespace
 
 class TestDecoder : public QObject {
@@ -490,7 +479,7 @@ void TestDecoder::malformedRecords()
     r.packLen = uint16_t(layoutBytes(r, yddsPointSize(r.yddsFormat)) + packLenDelta);
     RecordingView view(255);
     view.useRecord(r, 0);
-    const QByteArray frame = closedFrame(QByteArray(r.packLen, '\x11'));
+    const QByteArray frame = catalogueFrames::closedFrame(QByteArray(r.packLen, '\x11'));
     if (result != 0)
         QTest::ignoreMessage(QtDebugMsg, "layout err:200");
     QCOMPARE(view.parseData(frame), result);
@@ -517,11 +506,8 @@ void TestDecoder::randomBytesNeverCrash()
             QVERIFY(res == 0 || res == 1 || res == 2);
 
             // Right length, header and sum, random contents: decoded, every value accounted for.
-            QByteArray body(r.packLen, '\0');
-            for (char& c : body)
-                c = char(rng.bounded(256));
             view.calls.clear();
-            QCOMPARE(view.parseData(closedFrame(body)), 0);
+            QCOMPARE(view.parseData(catalogueFrames::randomFrame(r.packLen, rng)), 0);
             QCOMPARE(view.dataList.size(), expectedValues);
         }
     }

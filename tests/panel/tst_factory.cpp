@@ -59,8 +59,6 @@ private slots:
     void viewForEveryCode();
     void unreadTypeByFrameLength_data();
     void unreadTypeByFrameLength();
-    void createsBuiltInViews_data();
-    void createsBuiltInViews();
     void registry();
 };
 
@@ -103,30 +101,6 @@ void TestFactory::unreadTypeByFrameLength()
     const uint8_t type = viewFactory::typeForFrameLength(frameLength);
     QCOMPARE(int(type), typeCode);
     QCOMPARE(int(viewFactory::viewClassFor(type)), viewClass);
-}
-
-void TestFactory::createsBuiltInViews_data()
-{
-    QTest::addColumn<int>("viewClass");
-    QList<int> classes = expectedViews().values();
-    std::sort(classes.begin(), classes.end());
-    classes.erase(std::unique(classes.begin(), classes.end()), classes.end());
-    for (int c : classes)
-        QTest::newRow(qPrintable(QString("fingerForm_%1").arg(c))) << c;
-}
-
-void TestFactory::createsBuiltInViews()
-{
-    QFETCH(int, viewClass);
-    const QString name = QString("fingerForm_%1").arg(viewClass);
-    if (!viewFactory::isRegistered(uint8_t(viewClass)))
-        QSKIP(qPrintable(name + " is not linked into this test"));
-    QWidget parent;
-    class_finger* view = viewFactory::create(uint8_t(viewClass), &parent);
-    QVERIFY(view);
-    QVERIFY(view->widget);
-    QCOMPARE(QString(view->widget->metaObject()->className()), name);
-    QCOMPARE(view->widget->parentWidget(), &parent);
 }
 
 void TestFactory::registry()

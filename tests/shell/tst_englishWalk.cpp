@@ -43,13 +43,19 @@ struct KeptChinese {
     const char* view;  // the model view class whose form shows it
     const char* text;
 };
-// The box titles of these pressure-taxel and force views have no English pair: their forms keep
-// the Chinese titles in either language.
+// The box titles of these pressure-taxel, force and taxel-array views have no English pair: their
+// forms keep the Chinese titles in either language. View 2 names its own value rows with the
+// texts as they stand, untranslated (the panel's rows beside it read English).
 const KeptChinese kKeptChinese[] = {
     {"fingerForm_83", "压力"},  {"fingerForm_83", "接近"},  {"fingerForm_85", "压力"},
     {"fingerForm_85", "接近"},  {"fingerForm_86", "压力"},  {"fingerForm_86", "接近"},
     {"fingerForm_98", "压力"},  {"fingerForm_110", "压力"}, {"fingerForm_110", "接近"},
-    {"fingerForm_111", "压力"}, {"fingerForm_111", "接近"},
+    {"fingerForm_111", "压力"}, {"fingerForm_111", "接近"}, {"fingerForm_102", "压力"},
+    {"fingerForm_102", "三维力"}, {"fingerForm_2", "通道0"},  {"fingerForm_2", "通道1"},
+    {"fingerForm_2", "通道2"},  {"fingerForm_2", "通道3"},  {"fingerForm_2", "通道4"},
+    {"fingerForm_2", "通道5"},  {"fingerForm_2", "通道6"},  {"fingerForm_2", "通道7"},
+    {"fingerForm_2", "法向力0"}, {"fingerForm_2", "切向力0"}, {"fingerForm_2", "方向0"},
+    {"fingerForm_2", "自电容接近0"},
 };
 
 constexpr int kShownMs = 10000;

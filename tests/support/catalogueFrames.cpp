@@ -82,6 +82,25 @@ QVector<QString> dataTexts(const finger_param_ts& r, const sim::FrameValues& v)
     return texts;
 }
 
+QByteArray closedFrame(QByteArray body)
+{
+    if (body.size() >= 4) {
+        body[0] = char(sim::kFrameHeader0);
+        body[1] = char(sim::kFrameHeader1);
+        body[3] = char(sim::kDataFrameCode);
+    }
+    sim::closeWithSum(body);
+    return body;
+}
+
+QByteArray randomFrame(int length, QRandomGenerator& rng)
+{
+    QByteArray body(length, '\0');
+    for (char& c : body)
+        c = char(rng.bounded(256));
+    return closedFrame(body);
+}
+
 QVector<uint8_t> toPack(const QByteArray& frame)
 {
     QVector<uint8_t> pack;

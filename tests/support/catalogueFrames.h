@@ -6,6 +6,7 @@
 #include "simFrame.h"
 
 #include <QByteArray>
+#include <QRandomGenerator>
 #include <QString>
 #include <QVector>
 #include <cstdint>
@@ -28,6 +29,12 @@ QByteArray sampleFrame(uint8_t typeCode, uint32_t salt = 0, uint8_t seq = 1, uin
 // newtons, as sampleValues gives them.
 // 4-byte channel values read as signed 32-bit; format 2 keeps only the first self value.
 QVector<QString> dataTexts(const finger_param_ts& record, const sim::FrameValues& values);
+
+// Any bytes made a data frame: header and data code in place, closed by the sum (bodies shorter
+// than the header are only closed).
+QByteArray closedFrame(QByteArray body);
+// A data frame of that length with random contents, as closedFrame makes it.
+QByteArray randomFrame(int length, QRandomGenerator& rng);
 
 // The worker hands frames over as QVector<uint8_t>.
 QVector<uint8_t> toPack(const QByteArray& frame);

@@ -55,6 +55,8 @@ struct Member {
     Arrow arrow;
     PointText text;
     Press press;
+    int offset = 0;   // degrees the point's arrow is turned by
+    QString created = {};  // its construction's log line when it is not "<class> new"
 };
 
 // The rows; a view class that the factory builds and that is no force-vector view needs one.
@@ -64,7 +66,7 @@ const QVector<Member>& memberRows()
     using T = PointText;
     using P = Press;
     static const QVector<Member> rows = {
-        // cls type codes          size         L   lbP  S  M start  max     R    P    arrow        text         setPress
+        // cls type codes          size         L   lbP  S  M start  max     R    P    arrow        text         setPress     offset
         {42, {42},               {617, 403}, 3, 31, 1, 0, 24, 450000, 145, 145, A::Standard, T::Empty, P::ColourOrErr},
         {44, {44},               {469, 401}, 1, 13, 1, 0, 24, 450000, 145, 145, A::Standard, T::Values, P::ColourAndText},
         {69, {69},               {667, 474}, 1,  0, 1, 0, 24, 410000, 141, 141, A::Standard, T::Empty, P::Colour},
@@ -78,6 +80,14 @@ const QVector<Member>& memberRows()
         {70, {70},               {400, 300}, 2,  0, 1, 0, 24, 300000, 139, 140, A::Standard, T::Untouched, P::Colour},
         {95, {95},               {539, 328}, 1,  0, 1, 0, 24, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
         {98, {98},               {400, 300}, 1,  0, 1, 0, 24, 450000, 145, 145, A::ByNormal, T::Untouched, P::Colour},
+        {2, {2},                 {400, 300}, 1,  0, 1, 0, 24, 300000, 139, 140, A::Standard, T::Untouched, P::Colour, 0,
+         "fingerForm_2 new:8"},
+        {18, {18},               {620, 461}, 2,  0, 1, 0,  0, 300000, 139, 140, A::Standard, T::Empty, P::Colour},
+        {55, {55},               {575, 467}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
+        {56, {56},               {590, 497}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
+        {81, {81, 82},           {809, 474}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Untouched, P::Colour},
+        {96, {96},               {400, 300}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour},
+        {102, {102, 103},        {400, 300}, 1,  0, 1, 0,  0, 370000, 139, 140, A::Standard, T::Values, P::Colour, 270},
     };
     return rows;
 }
@@ -137,7 +147,7 @@ void tst_arrayViews::members()
     auto view = std::make_unique<View>(uint8_t(m.cls), &panel);
     QVERIFY(view->ff);
     QWidget* w = view->widget();
-    QVERIFY(capture->messages().contains(className(m.cls) + " new"));
+    QVERIFY(capture->messages().contains(m.created.isEmpty() ? className(m.cls) + " new" : m.created));
     capture.reset();
     QCOMPARE(WarningRecorder::warnings().size(), record ? 0 : 1);
     QCOMPARE(view->ff->fingerParam, record);
@@ -183,7 +193,7 @@ void tst_arrayViews::members()
     QCOMPARE(point->dir, m.arrow == Arrow::ByNormal ? uint16_t(90) : kNone);
     QCOMPARE(point->ratio, 0.0f);
     view->ff->setYdds(0, 0, 10, 90);
-    QCOMPARE(point->dir, m.arrow == Arrow::ByNormal ? kNone : uint16_t(90));
+    QCOMPARE(point->dir, m.arrow == Arrow::ByNormal ? kNone : uint16_t((90 + m.offset) % 360));
     QCOMPARE(point->ratio, 0.5f);
 
     // Value texts once the panel's switch is on.

@@ -22,8 +22,12 @@ void forceView::setYdds(uint8_t point, float normal, float tangential, uint16_t 
 {
     const bool shown =
         forceRules::setPointArrow(*this, point, normal, tangential, direction, showData, traits.arrow);
-    if (!shown && traits.missingLabel == MissingLabel::Logged)
+    if (shown)
+        return;
+    if (traits.missingLabel == MissingLabel::Logged)
         qDebug("not found lb");
+    else if (traits.missingLabel == MissingLabel::Numbered)
+        qDebug("not found lb:%d", point + 1);
 }
 
 void forceView::setSProx(uint8_t ch, uint32_t value)

@@ -12,14 +12,18 @@ enum class ShowDataSwitch : uint8_t {
     Followed,  // the switch decides from the next frame on
 };
 
-enum class MissingLabel : uint8_t { Silent, Logged };
+enum class MissingLabel : uint8_t {
+    Silent,
+    Logged,    // "not found lb"
+    Numbered,  // "not found lb:<number of the label>"
+};
 
 struct forceViewTraits {
     uint8_t classNumber;
     int barMaximum;  // range of every proximity bar the record counts
     forceRules::ArrowParams arrow;
     ShowDataSwitch showData;
-    MissingLabel missingLabel;  // "not found lb" when a point has no label
+    MissingLabel missingLabel;  // what the debug log says of a point without a label
 };
 
 // Where a class number's row stands in a family's table; the table's size when there is none.
