@@ -433,7 +433,7 @@ void TestDecoder::pointTexts()
     QCOMPARE(point.size(), int(yddsPointSize(r.yddsFormat)));
     RecordingView view(255);
     view.useRecord(r, 0);
-    QCOMPARE(view.parseData(closedFrame(QByteArray(6, '\0') + point + QByteArray(2, '\0'))), 0);
+    QCOMPARE(view.parseData(catalogueFrames::closedFrame(QByteArray(6, '\0') + point + QByteArray(2, '\0'))), 0);
     QCOMPARE(view.yddsList.size(), 1);
     const class_finger::ydds_str_ts& shown = view.yddsList.first();
     QCOMPARE((QStringList{shown.normal, shown.tangential, shown.direction}), texts);
