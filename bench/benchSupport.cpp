@@ -5,8 +5,13 @@
 #include "simBus.h"
 #include "testMain.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QHostAddress>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -126,6 +131,13 @@ double threadCpuSeconds(pid_t tid)
     return ticks < 0 ? -1 : ticks / double(sysconf(_SC_CLK_TCK));
 }
 
+double threadCpuNow()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
 double secondsSinceProcessStart()
 {
     // Field 22, the start time in clock ticks after boot, as CLOCK_BOOTTIME counts.
@@ -139,6 +151,51 @@ double secondsSinceProcessStart()
     clock_gettime(CLOCK_BOOTTIME, &now);
     const double started = fields[kStartTime].toDouble() / double(sysconf(_SC_CLK_TCK));
     return double(now.tv_sec) + now.tv_nsec / 1e9 - started;
+}
+
+LineServer::LineServer() : context(new QObject)
+{
+    context->moveToThread(&thread);
+    thread.start();
+}
+
+LineServer::~LineServer()
+{
+    // The server and its sockets go in their own thread.
+    QMetaObject::invokeMethod(context, [this] { delete context; }, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+}
+
+bool LineServer::listen()
+{
+    bool ok = false;
+    QMetaObject::invokeMethod(
+        context,
+        [this, &ok] {
+            server = new QTcpServer(context);
+            QObject::connect(server, &QTcpServer::newConnection, server, [this] {
+                while (QTcpSocket* s = server->nextPendingConnection()) {
+                    s->setParent(server);
+                    QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { count += s->readAll().count('\n'); });
+                }
+            });
+            ok = server->listen(QHostAddress::LocalHost);
+            serverPort = server->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
+    return ok;
+}
+
+void LineServer::settle(int quietMs) const
+{
+    qint64 seen = -1;
+    while (seen != lines()) {
+        seen = lines();
+        QEventLoop loop;
+        QTimer::singleShot(quietMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 }
 
 QVector<Pack> framesOf(uint8_t typeCode, int count, uint8_t id)

@@ -5,9 +5,13 @@
 
 #include <QTemporaryDir>
 #include <QString>
+#include <QThread>
 #include <QVector>
+#include <atomic>
 #include <cstdint>
 #include <sys/types.h>
+
+class QTcpServer;
 
 namespace bench {
 
@@ -45,6 +49,8 @@ Memory memory();
 pid_t currentTid();
 // User plus system CPU time of one thread of this process, in seconds; -1 when unreadable.
 double threadCpuSeconds(pid_t tid);
+// CPU time of the calling thread in seconds, at nanosecond resolution.
+double threadCpuNow();
 // Seconds since this process was started by the kernel (10 ms resolution of /proc/self/stat).
 double secondsSinceProcessStart();
 
@@ -53,5 +59,27 @@ using Pack = QVector<uint8_t>;
 // directions, proximity and touch bits differ between neighbouring frames and the sequence
 // byte advances. Empty when the catalogue has no record for the code.
 QVector<Pack> framesOf(uint8_t typeCode, int count, uint8_t id = 1);
+
+// The waveform viewer's end of a FireWater stream: a loopback server in a thread of its own (so
+// that the thread being measured does not pay for receiving) that counts the lines it receives.
+class LineServer {
+public:
+    LineServer();
+    ~LineServer();
+    LineServer(const LineServer&) = delete;
+    LineServer& operator=(const LineServer&) = delete;
+    bool listen();
+    quint16 port() const { return serverPort; }
+    qint64 lines() const { return count.load(); }
+    // Runs the caller's event loop until no line came for quietMs: what was sent has arrived.
+    void settle(int quietMs = 200) const;
+
+private:
+    QThread thread;
+    QObject* context;              // lives in thread, with the server and its sockets
+    QTcpServer* server = nullptr;
+    quint16 serverPort = 0;
+    std::atomic<qint64> count{0};
+};
 
 }  // namespace bench

@@ -45,7 +45,15 @@ public:
     virtual void setPressNList(QVector<float> values, float fullScale);
     virtual void setErrCode(uint8_t code);
 
+    // Validates and decodes a frame, then calls the setters in their order and emits si_dataUpdate:
+    // decodeFrame followed by showLatestFrame.
     int parseData(const QByteArray& frame);
+    // Validates a frame and decodes it into seq and the value lists, and keeps it as the latest
+    // frame; calls no setter. Returns what parseData returns. A rejected frame changes nothing.
+    int decodeFrame(const QByteArray& frame);
+    // Calls the setters in their order with the values of the latest decoded frame, then emits
+    // si_dataUpdate; nothing before a frame was decoded.
+    void showLatestFrame();
 
     // Decode with the record of the sensor's own type code when the catalogue has one (a sensor
     // shown by the view of another code may send another frame layout). False: record unchanged.
@@ -72,4 +80,5 @@ protected:
 private:
     bool m_layoutFits = false;  // every field of the record's layout lies inside packLen
     QVector<float> m_forces;    // reused per frame for setPressNList
+    QByteArray m_latest;        // the latest decoded frame, for the setters
 };

@@ -28,6 +28,12 @@ constexpr int8_t kTouchUnknown = -1;
 
 const char* const kTouchedStyle = "color: rgb(255, 0, 0);";
 const char* const kUntouchedStyle = "color: rgb(0, 0, 0);";
+
+// Shown and not covered, for example by the sub-window of another panel.
+bool exposed(const QWidget* w)
+{
+    return w->isVisible() && !w->visibleRegion().isEmpty();
+}
 }  // namespace
 
 fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
@@ -77,12 +83,23 @@ fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
     connect(countdownTimer, &QTimer::timeout, this, &fingerForm::countdownStep);
     connectControls();
 
+    // Every frame is decoded, logged and streamed when it comes; the picture and the rows follow
+    // the latest one at the pace of the screen.
+    displayClock = new QTimer(this);
+    displayClock->setSingleShot(true);
+    displayClock->setInterval(kDisplayPeriodMs);
+    connect(displayClock, &QTimer::timeout, this, &fingerForm::displayTick);
+    csvLog.setWriteFailed([this](const QString& path) { logWriteFailed(path); });
+
     sl_reset(infIdx, addr);
     qDebug() << "fingerForm new";
 }
 
 fingerForm::~fingerForm()
 {
+    // The sensor may be gone, and a closed window must not change what the sensor sends: the
+    // reset's send type stays unsent.
+    closing = true;
     sl_reset(infIdx, addr);
     qDebug() << "fingerForm delete";
     delete ui;
@@ -227,6 +244,14 @@ void fingerForm::sendChannelEnable(uint8_t ch, bool en)
 
 void fingerForm::refreshRows()
 {
+    // Rows that cannot be seen follow when they can: a new style sheet costs more than a frame.
+    if (exposed(ui->sawgDataList))
+        showRows();
+}
+
+void fingerForm::showRows()
+{
+    rowsDue = false;
     if (!ff)
         return;
     const QVector<QString>& values = ff->dataList;
@@ -260,10 +285,69 @@ void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pa
         return;
     const QByteArray frame(reinterpret_cast<const char*>(pack.constData()), pack.size());
     // A rejected frame keeps the previous texts in the decoder: nothing is sent or logged for it.
-    if (ff->parseData(frame) != class_finger::Decoded)
+    if (ff->decodeFrame(frame) != class_finger::Decoded)
         return;
+    viewDue = true;
+    rowsDue = true;
+    if (!displayClock->isActive() && !displayWaits)
+        startDisplayClock();
     emit si_sendDataStrList(this->infIdx, this->addr, ff->dataList);
     save();
+}
+
+void fingerForm::startDisplayClock()
+{
+    displayWaits = false;
+    // A hidden panel waits for its show event.
+    if (isVisible())
+        displayClock->start();
+}
+
+void fingerForm::displayTick()
+{
+    if (!ff || !isVisible())
+        return;
+    bool shown = false;
+    if (viewDue && exposed(ff->widget)) {
+        viewDue = false;
+        shown = true;
+        ff->showLatestFrame();  // its si_dataUpdate refreshes the rows when they are up
+    }
+    if (rowsDue && exposed(ui->sawgDataList)) {
+        shown = true;
+        showRows();
+    }
+    // Nothing due could be seen (the panel lies behind another window, or the page with the
+    // picture or the rows is not up): later frames change nothing of that, so the clock waits
+    // until the panel is painted, shown or turned to another page.
+    displayWaits = !shown && (viewDue || rowsDue);
+}
+
+void fingerForm::flushDisplay()
+{
+    if (ff && viewDue) {
+        viewDue = false;
+        ff->showLatestFrame();
+    }
+    if (rowsDue)
+        showRows();
+    displayWaits = false;
+    displayClock->stop();
+}
+
+void fingerForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (viewDue || rowsDue)
+        startDisplayClock();
+}
+
+void fingerForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // Painted while the clock waits: what covered the panel has moved away.
+    if (displayWaits)
+        startDisplayClock();
 }
 
 void fingerForm::save()
@@ -283,12 +367,15 @@ void fingerForm::save()
             return;
         }
     }
-    if (!csvLog.writeFrame(*ff, QDateTime::currentMSecsSinceEpoch())) {
-        const QString path = csvLog.path();
-        ui->chkbtnSave->setChecked(false);
-        stopLogging();
-        hooks::warning(QObject::tr("保存失败"), QObject::tr("文件写入失败:") + QDir::toNativeSeparators(path));
-    }
+    if (!csvLog.writeFrame(*ff, QDateTime::currentMSecsSinceEpoch()))
+        logWriteFailed(csvLog.path());
+}
+
+void fingerForm::logWriteFailed(const QString& path)
+{
+    csvLog.close();  // what could not be written is lost: one warning says so
+    ui->chkbtnSave->setChecked(false);
+    hooks::warning(QObject::tr("保存失败"), QObject::tr("文件写入失败:") + QDir::toNativeSeparators(path));
 }
 
 void fingerForm::stopLogging()
@@ -325,6 +412,10 @@ void fingerForm::sl_reset(uint8_t infIdx, uint8_t addr)
         ff = nullptr;
         delete view;
     }
+    viewDue = false;
+    rowsDue = false;
+    displayWaits = false;
+    displayClock->stop();
     for (QTableWidget* t : {ui->tbwThreshold, ui->tbwCaliTable}) {
         t->clear();
         t->setRowCount(0);

@@ -68,6 +68,11 @@ public:
     // Path of the CSV file being written; empty while logging is off or not yet started.
     QString savePath() const { return csvLog.path(); }
 
+    // Shows the latest decoded frame in the view and the rows at once, whether the panel is shown
+    // or not. Otherwise the display clock does so at its own pace while the panel can be seen.
+    void flushDisplay();
+    static constexpr int kDisplayPeriodMs = 33;  // about 30 pictures a second at most
+
     // Raw threshold for a force f from the calibration forces F and the raw values r of one
     // channel (interpolated between points; only the points both lists hold are used).
     static uint32_t pressThresholdRaw(double f, const QVector<float>& F, const QVector<uint32_t>& r);
@@ -85,6 +90,10 @@ public slots:
     void sl_cmdRspErr(uint8_t infIdx, uint8_t addr, QByteArray req, QByteArray rsp);
     void sl_reset(uint8_t infIdx, uint8_t addr);
     void sl_setCurrSensor(uint8_t infIdx, uint8_t addr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 signals:
     void si_cmdReq1(uint8_t infIdx, uint8_t addr, QByteArray cmd, uint16_t rspLen);
@@ -125,8 +134,12 @@ private:
 
     // Data path.
     void refreshRows();
+    void showRows();
+    void displayTick();
+    void startDisplayClock();
     void save();
     void stopLogging();
+    void logWriteFailed(const QString& path);
 
     // Answers.
     void acknowledge(uint8_t code, const QString& name, const QByteArray& rsp);
@@ -141,6 +154,12 @@ private:
     QString caliCellText(int row, int col) const;
 
     class_csvLog csvLog;
+    // What the display clock still has to show of the latest decoded frame.
+    QTimer* displayClock = nullptr;
+    bool viewDue = false;
+    bool rowsDue = false;
+    bool displayWaits = false;  // what is due cannot be seen: no use ticking for it
+    bool closing = false;  // in the destructor: the panel asks nothing more of its sensor
     // Last shown row texts and touch colours, so a frame repaints only what changed.
     QVector<int8_t> rowTouch;
 };

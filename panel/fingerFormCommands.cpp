@@ -42,6 +42,8 @@ uint16_t perChannelLen(int bytesPerChannel, int channels)
 
 void fingerForm::request(const QByteArray& frame, uint16_t rspLen)
 {
+    if (closing)
+        return;
     emit si_cmdReq1(infIdx, addr, frame, rspLen);
 }
 
@@ -270,6 +272,9 @@ void fingerForm::setSendTypeFromCombo(int index)
 
 void fingerForm::tabChanged(int index)
 {
+    // The page that comes up shows the latest frame.
+    if (viewDue || rowsDue)
+        startDisplayClock();
     if (index == kTabInfo) {
         // The model view shows forces: have the sensor send them while its page is up.
         request(SetSendType, Params().u8(7, kSendTypeForce).p, kLenStd);

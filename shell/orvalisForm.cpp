@@ -49,6 +49,11 @@ const char* const kSampleWindowTitle = "0/0x61/VX-000000000";
 // A sensor item keeps its address here, so a click needs no parsing of its label.
 constexpr int kAddrRole = Qt::UserRole;
 
+uint16_t sensorKey(uint8_t infIdx, uint8_t addr)
+{
+    return uint16_t(infIdx << 8 | addr);
+}
+
 // Every type that crosses the worker's queued connections, under the names its signals use.
 void registerWorkerTypes()
 {
@@ -214,6 +219,19 @@ void orvalisForm::start()
     });
     connect(worker, &fingerThread::si_connectedSensor, this, [this](const sensor_ts& s) { sensorFound(s); });
     connect(worker, &fingerThread::si_disconnectedSensor, this, [this](const sensor_ts& s) { sensorGone(s); });
+    // Made before the worker runs and queued behind its sensor reports, so a sensor's first frames
+    // find its panel. Each report goes to the panel of its sensor only; one for a sensor without
+    // a panel (its window closed) is dropped.
+    const auto toPanel = [this](auto slot) {
+        return [this, slot](uint8_t infIdx, uint8_t addr, auto... report) {
+            if (fingerForm* panel = panelFor(infIdx, addr))
+                (panel->*slot)(infIdx, addr, report...);
+        };
+    };
+    connect(worker, &fingerThread::si_updateData1, this, toPanel(&fingerForm::sl_updateData));
+    connect(worker, &fingerThread::si_setHz1, this, toPanel(&fingerForm::sl_setHz));
+    connect(worker, &fingerThread::si_cmdRsp1, this, toPanel(&fingerForm::sl_cmdRsp));
+    connect(worker, &fingerThread::si_cmdRspErr1, this, toPanel(&fingerForm::sl_cmdRspErr));
 
     worker->moveToThread(workerThread);
     connect(workerThread, &QThread::started, worker, &fingerThread::started);
@@ -317,17 +335,19 @@ fingerForm* orvalisForm::newPanel(uint8_t infIdx, uint8_t addr, QWidget* parent)
 {
     auto* panel = new fingerForm(infIdx, addr, parent);
     panel->setObjectName(windowName(infIdx, addr));
-    connect(panel, &fingerForm::si_sendDataStrList, this, [this] { tcpSend(); });
+    connect(panel, &fingerForm::si_sendDataStrList, this, [this, panel] { panelDecoded(panel); });
+    panels.insert(sensorKey(infIdx, addr), panel);
     // A report of an ended worker may still arrive: its panel gets no bus, and the ended
     // worker's own gone reports, queued behind it, remove it again.
-    if (!worker)
-        return panel;
-    connect(panel, &fingerForm::si_cmdReq1, worker, &fingerThread::sl_cmdReq1);
-    connect(worker, &fingerThread::si_updateData1, panel, &fingerForm::sl_updateData);
-    connect(worker, &fingerThread::si_setHz1, panel, &fingerForm::sl_setHz);
-    connect(worker, &fingerThread::si_cmdRsp1, panel, &fingerForm::sl_cmdRsp);
-    connect(worker, &fingerThread::si_cmdRspErr1, panel, &fingerForm::sl_cmdRspErr);
+    if (worker)
+        connect(panel, &fingerForm::si_cmdReq1, worker, &fingerThread::sl_cmdReq1);
     return panel;
+}
+
+fingerForm* orvalisForm::panelFor(uint8_t infIdx, uint8_t addr) const
+{
+    const auto it = panels.constFind(sensorKey(infIdx, addr));
+    return it == panels.constEnd() ? nullptr : it->data();
 }
 
 QMdiSubWindow* orvalisForm::findSubWindow(const QString& name, int* index) const
@@ -393,6 +413,7 @@ void orvalisForm::sensorGone(const sensor_ts& sensor)
 
     const QString name = windowName(sensor.infIdx, sensor.addr);
     qDebug() << name;
+    panels.remove(sensorKey(sensor.infIdx, sensor.addr));
     int j = -1;
     QMdiSubWindow* sub = findSubWindow(name, &j);
     if (!sub)
@@ -469,15 +490,33 @@ void orvalisForm::onServerButton()
 
 void orvalisForm::tcpSend()
 {
+    sendSample(streamSourceNow());
+}
+
+void orvalisForm::panelDecoded(const fingerForm* panel)
+{
+    // One sample per frame of the source: a frame of another panel would send the source's
+    // values again.
+    if (panel == streamSourceNow())
+        sendSample(panel);
+}
+
+fingerForm* orvalisForm::streamSourceNow()
+{
     if (QMdiSubWindow* active = mdiArea->activeSubWindow()) {
         fingerForm* panel = panelOf(active);
         if (panel && panel->ff)
             streamSource = panel;
     }
     // A source panel that went, or lost its view, sends nothing until another one is active.
-    if (!streamSource || !streamSource->ff || !tcp->isConnected)
+    return streamSource && streamSource->ff ? streamSource.data() : nullptr;
+}
+
+void orvalisForm::sendSample(const fingerForm* source)
+{
+    if (!source || !tcp->isConnected)
         return;
-    const QByteArray sample = waveformStream::sample(*streamSource->ff, ui->cbbTcpDataFormat->currentIndex());
+    const QByteArray sample = waveformStream::sample(*source->ff, ui->cbbTcpDataFormat->currentIndex());
     if (!sample.isEmpty())
         tcp->socket->write(sample);
 }

@@ -5,6 +5,7 @@
 
 #include "sensor_ts.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -36,7 +37,8 @@ public:
     void start();
     // Stops and joins the worker and cancels a pending link restart; harmless when none runs.
     void stop();
-    // Sends one sample of the active panel's values to the waveform viewer when connected.
+    // Sends one sample of the stream source's values to the waveform viewer when connected: the
+    // active panel's, or the last active one's while none is.
     void tcpSend();
 
     // The whole tool row, and a tab of the area big enough for a panel whose model view (the
@@ -87,8 +89,16 @@ private:
     void sensorGone(const sensor_ts& sensor);
     void onTreeItemClicked(QTreeWidgetItem* item);
 
-    // A panel for the sensor, named and wired to the stream and to the running worker.
+    // A panel for the sensor, named, wired to the stream and the running worker, and registered
+    // for the worker's frames, rates and answers.
     fingerForm* newPanel(uint8_t infIdx, uint8_t addr, QWidget* parent);
+    // The panel that takes the worker's reports for a sensor; null when it has none.
+    fingerForm* panelFor(uint8_t infIdx, uint8_t addr) const;
+    // A panel decoded a frame: one sample when it is the stream source.
+    void panelDecoded(const fingerForm* panel);
+    // The active panel when it has a view, otherwise the last one that was; null when none.
+    fingerForm* streamSourceNow();
+    void sendSample(const fingerForm* source);
     // The first sub-window of that name in creation order, with its index; null when none.
     QMdiSubWindow* findSubWindow(const QString& name, int* index) const;
     // The panel a sub-window holds; null when its panel was closed.
@@ -98,5 +108,8 @@ private:
     mutable QSize panelRoom;  // a tab of the area holding the largest panel; measured once
     // The panel whose values the stream sends; forgotten when that panel goes.
     QPointer<fingerForm> streamSource;
+    // Panels by bus channel (high byte) and address: the worker's frames, rates and answers go
+    // to the one of their sensor through one connection each, made when the worker starts.
+    QHash<uint16_t, QPointer<fingerForm>> panels;
     bool onceWired = false;  // the language and tree-expansion handlers are connected
 };

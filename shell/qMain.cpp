@@ -3,6 +3,7 @@
 #include "Widget.h"
 #include "simulatedBus.h"
 #include "class_settings.h"
+#include "quitSignals.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -31,6 +32,9 @@ int qMain(int argc, char** argv)
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 
     QApplication app(argc, argv);
+    // Asked to end by a signal, the program ends as when its window is closed: the worker stops
+    // and every log is closed.
+    quitSignals::install(&app, [] { QCoreApplication::quit(); });
     Q_INIT_RESOURCE(translations);
     QTranslator translator;  // lives until the program ends
     installLanguage(translator);

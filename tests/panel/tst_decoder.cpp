@@ -119,6 +119,8 @@ private slots:
     void setterOrder_data();
     void setterOrder();
     void sensorsOwnRecord();
+    void pointTexts_data();
+    void pointTexts();
     void malformedRecords_data();
     void malformedRecords();
     void randomBytesNeverCrash();
@@ -403,6 +405,38 @@ void TestDecoder::sensorsOwnRecord()
     QVERIFY(!view.selectRecord(111));
     QCOMPARE(view.fingerParam, findFingerParam(60));
     QCOMPARE(WarningRecorder::warnings().size(), 0);
+}
+
+void TestDecoder::pointTexts_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QByteArray>("point");  // the point record as sent
+    QTest::addColumn<QStringList>("texts");  // normal, tangential, direction
+    QTest::newRow("hundredths, zero") << 4 << QByteArray::fromHex("000000000000") << QStringList{"0.00", "0.00", "0"};
+    QTest::newRow("hundredths, leading zero kept") << 4 << QByteArray::fromHex("05000a003b01")
+                                                   << QStringList{"0.05", "0.10", "315"};
+    QTest::newRow("hundredths, largest") << 4 << QByteArray::fromHex("d204ffffffff")
+                                         << QStringList{"12.34", "655.35", "65535"};
+    QTest::newRow("tenths") << 3 << QByteArray::fromHex("07ff5a00") << QStringList{"0.70", "25.50", "90"};
+    QTest::newRow("floats rounded to two decimals")
+        << 5 << QByteArray::fromHex("ae47813f" "250601be" "0e01")  // 1.01 and -0.126
+        << QStringList{"1.01", "-0.13", "270"};
+}
+
+void TestDecoder::pointTexts()
+{
+    QFETCH(int, format);
+    QFETCH(QByteArray, point);
+    QFETCH(QStringList, texts);
+    finger_param_ts r{200, 0, 0, 0, 1, 0, 0, 3, uint8_t(format), 0, 0, 10.0f, "test", "T-0"};
+    r.packLen = uint16_t(layoutBytes(r, yddsPointSize(r.yddsFormat)));
+    QCOMPARE(point.size(), int(yddsPointSize(r.yddsFormat)));
+    RecordingView view(255);
+    view.useRecord(r, 0);
+    QCOMPARE(view.parseData(catalogueFrames::closedFrame(QByteArray(6, '\0') + point + QByteArray(2, '\0'))), 0);
+    QCOMPARE(view.yddsList.size(), 1);
+    const class_finger::ydds_str_ts& shown = view.yddsList.first();
+    QCOMPARE((QStringList{shown.normal, shown.tangential, shown.direction}), texts);
 }
 
 void TestDecoder::malformedRecords_data()

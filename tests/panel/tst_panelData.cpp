@@ -5,6 +5,7 @@
 #include "ui_fingerForm.h"
 
 #include "catalogueFrames.h"
+#include "class_csvLog.h"
 #include "dataForm.h"
 #include "hooks.h"
 #include "testMain.h"
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -61,6 +64,18 @@ QByteArray frame31(uint8_t seq, uint32_t first)
     return catalogueFrames::frameFor(31, v, seq);
 }
 
+RecordingView* viewOf(const fingerForm& p)
+{
+    return dynamic_cast<RecordingView*>(p.ff);
+}
+
+bool showAndWait(QWidget& w)
+{
+    w.resize(600, 700);
+    w.show();
+    return QTest::qWaitForWindowExposed(&w);
+}
+
 QByteArray corrupted(QByteArray frame)
 {
     frame[frame.size() - 1] = char(frame[frame.size() - 1] + 1);
@@ -94,6 +109,10 @@ private slots:
     void touchColouring();
     void negativeChannelStaysBlack();
     void framePath();
+    void burstShownOnceAtItsLastFrame();
+    void hiddenPanelShowsLatestWhenShown();
+    void coveredPanelWaitsItsTurn();
+    void flushShowsOnlyWhatIsNew();
     void frameRateLabel();
     void resetForgetsTheView();
     void csvHeaderAndRows();
@@ -102,6 +121,7 @@ private slots:
     void csvNewFileAfterSwitchingOn();
     void csvUnopenableFileWarns();
     void csvKeepsRowsWhenPanelGoes();
+    void csvLaterWriteFailureReported();
     void csvTwoPanelsTwoFiles();
     void loggingKeepsEveryFrame();
 };
@@ -273,6 +293,7 @@ void tst_panelData::rowsFollowTheRecord()
     }
     if (p->ff && p->ff->fingerParam) {
         feed(*p, catalogueFrames::sampleFrame(prg));
+        p->flushDisplay();
         QCOMPARE(p->dataFormList.size(), p->ff->dataList.size());
         for (int i = 0; i < rows.size(); ++i)
             QCOMPARE(p->dataFormList[i]->ui->lbData->text(), p->ff->dataList[i]);
@@ -303,6 +324,7 @@ void tst_panelData::touchColouring()
     v.channels[0] = 12345;
     v.channels[1] = 12344;
     feed(*p, catalogueFrames::frameFor(17, v));
+    p->flushDisplay();
     QLabel* ch0 = p->dataFormList[0]->ui->lbData;
     QLabel* ch1 = p->dataFormList[1]->ui->lbData;
     QCOMPARE(ch0->text(), QString("12345"));
@@ -315,6 +337,7 @@ void tst_panelData::touchColouring()
     v.channels[0] = 12344;
     v.channels[1] = 1;
     feed(*p, catalogueFrames::frameFor(17, v, 2));
+    p->flushDisplay();
     QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
     QCOMPARE(ch1->styleSheet(), QString("color: rgb(255, 0, 0);"));
     QCOMPARE(ch1->text(), QString("1"));
@@ -327,6 +350,7 @@ void tst_panelData::negativeChannelStaysBlack()
     sim::FrameValues v = catalogueFrames::sampleValues(*r);
     v.channels[0] = 0x80000001u;
     feed(*p, catalogueFrames::frameFor(2, v));
+    p->flushDisplay();
     QLabel* ch0 = p->dataFormList[0]->ui->lbData;
     QCOMPARE(ch0->text(), QString("-2147483647"));
     QCOMPARE(ch0->styleSheet(), QString("color: rgb(0, 0, 0);"));
@@ -348,8 +372,108 @@ void tst_panelData::framePath()
     p->sl_updateData(1, 0x60, catalogueFrames::toPack(frame31(7, 98)));
     p->sl_updateData(0, 0x61, catalogueFrames::toPack(frame31(7, 98)));
     QCOMPARE(sent.size(), 1);
+    p->flushDisplay();
     QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("11"));
     QCOMPARE(p->ff->seq, uint8_t(5));
+}
+
+void tst_panelData::burstShownOnceAtItsLastFrame()
+{
+    auto p = panelFor(31);
+    QVERIFY(showAndWait(*p));
+    RecordingView* view = viewOf(*p);
+    QSignalSpy sent(p.get(), &fingerForm::si_sendDataStrList);
+    p->ui->chkbtnSave->setChecked(true);
+    // Frames faster than the clock: all come in before the event loop runs once.
+    constexpr int kFrames = 200;
+    for (int i = 0; i < kFrames; ++i)
+        feed(*p, frame31(uint8_t(i), uint32_t(1000 + i)));
+    QCOMPARE(sent.size(), kFrames);
+    QCOMPARE(sent.last()[2].value<QVector<QString>>().first(), QString("1199"));
+    QVERIFY(view->firstChannel.isEmpty());
+
+    // The clock shows the last of them, once, in the view, and in the rows when their page is up.
+    QTRY_COMPARE(view->firstChannel, QVector<uint32_t>{1199});
+    QTRY_VERIFY(view->paints > 0);
+    // Nothing new: nothing is shown again and nothing repainted.
+    const int paints = view->paints;
+    QTest::qWait(10 * fingerForm::kDisplayPeriodMs);
+    QCOMPARE(view->paints, paints);
+    QCOMPARE(view->firstChannel.size(), 1);
+    p->ui->tabWidget->setCurrentWidget(p->ui->tab_4);
+    QTRY_COMPARE(p->dataFormList[0]->ui->lbData->text(), QString("1199"));
+
+    // Every frame was logged once.
+    const QString path = p->savePath();
+    p->ui->chkbtnSave->setChecked(false);
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), kFrames + 2);  // header, the rows, the empty rest
+    for (int i = 0; i < kFrames; ++i)
+        QCOMPARE(lines[1 + i].split(',')[2].toInt(), 1000 + i);
+}
+
+void tst_panelData::hiddenPanelShowsLatestWhenShown()
+{
+    auto p = panelFor(31);
+    RecordingView* view = viewOf(*p);
+    feed(*p, frame31(1, 11));
+    feed(*p, frame31(2, 12));
+    QTest::qWait(5 * fingerForm::kDisplayPeriodMs);
+    QVERIFY(view->firstChannel.isEmpty());
+    QVERIFY(showAndWait(*p));
+    QTRY_COMPARE(view->firstChannel, QVector<uint32_t>{12});
+
+    // Hidden again, and shown after more frames with the rows page up: the latest of them.
+    p->hide();
+    feed(*p, frame31(3, 13));
+    feed(*p, frame31(4, 14));
+    p->ui->tabWidget->setCurrentWidget(p->ui->tab_4);
+    p->show();
+    QTRY_COMPARE(p->dataFormList[0]->ui->lbData->text(), QString("14"));
+    // The picture waited for its page.
+    QCOMPARE(view->firstChannel, QVector<uint32_t>{12});
+    p->ui->tabWidget->setCurrentWidget(p->ui->tab);
+    QTRY_COMPARE(view->firstChannel, (QVector<uint32_t>{12, 14}));
+}
+
+void tst_panelData::coveredPanelWaitsItsTurn()
+{
+    // Two panels as tabs of one area: the one behind is not drawn until it comes to the front.
+    QMdiArea area;
+    area.setViewMode(QMdiArea::TabbedView);
+    QMdiSubWindow* subs[2];
+    fingerForm* panels[2];
+    for (int k = 0; k < 2; ++k) {
+        panels[k] = new fingerForm(0, uint8_t(0x60 + k));
+        panels[k]->sl_connectedFinger(0, uint8_t(0x60 + k), sensor(31, 0, uint8_t(0x60 + k)));
+        subs[k] = area.addSubWindow(panels[k]);
+        subs[k]->show();
+    }
+    QVERIFY(showAndWait(area));
+    area.setActiveSubWindow(subs[1]);
+    for (fingerForm* p : panels)
+        feed(*p, frame31(1, 21));
+    QTRY_COMPARE(viewOf(*panels[1])->firstChannel, QVector<uint32_t>{21});
+    QTest::qWait(5 * fingerForm::kDisplayPeriodMs);
+    QVERIFY(viewOf(*panels[0])->firstChannel.isEmpty());
+
+    area.setActiveSubWindow(subs[0]);
+    QTRY_COMPARE(viewOf(*panels[0])->firstChannel, QVector<uint32_t>{21});
+    QCOMPARE(viewOf(*panels[1])->firstChannel.size(), 1);
+}
+
+void tst_panelData::flushShowsOnlyWhatIsNew()
+{
+    auto p = panelFor(31);
+    RecordingView* view = viewOf(*p);
+    p->flushDisplay();  // nothing decoded yet
+    QVERIFY(view->firstChannel.isEmpty());
+    feed(*p, frame31(1, 31));
+    feed(*p, corrupted(frame31(2, 32)));  // rejected: the last decoded frame stays the one shown
+    p->flushDisplay();
+    p->flushDisplay();
+    QCOMPARE(view->firstChannel, QVector<uint32_t>{31});
+    QCOMPARE(p->dataFormList[0]->ui->lbData->text(), QString("31"));
 }
 
 void tst_panelData::frameRateLabel()
@@ -479,6 +603,22 @@ void tst_panelData::csvUnopenableFileWarns()
     feed(*p, frame31(2, 11));
     QCOMPARE(WarningRecorder::warnings().size(), 1);
     QFile::remove(p->saveDir);
+}
+
+void tst_panelData::csvLaterWriteFailureReported()
+{
+    // A device that takes no byte: the write the log makes by itself, after the row, fails.
+    class_finger decoder(31, nullptr);
+    QCOMPARE(decoder.decodeFrame(frame31(1, 11)), int(class_finger::Decoded));
+    class_csvLog log;
+    QStringList failed;
+    log.setWriteFailed([&failed](const QString& path) { failed << path; });
+    QVERIFY(log.open("/dev/full"));
+    QVERIFY(log.writeFrame(decoder, 1));  // formatted, not yet written
+    QVERIFY(failed.isEmpty());
+    QTRY_COMPARE(failed, QStringList{"/dev/full"});
+    QVERIFY(!log.close());
+    QCOMPARE(failed.size(), 1);
 }
 
 void tst_panelData::csvKeepsRowsWhenPanelGoes()

@@ -19,7 +19,8 @@
 
 namespace panelTest {
 
-// Stands in for the real model views, which live in another library.
+// Stands in for the real model views, which live in another library: records what the panel
+// calls on it and repaints on a new value, as a view does.
 class RecordingView : public QWidget, public class_finger {
 public:
     RecordingView(uint8_t classNumber, QWidget* parent)
@@ -27,8 +28,19 @@ public:
     {
     }
     void setShowData(bool show) override { showData.append(show); }
+    void setData(uint8_t ch, uint32_t value) override
+    {
+        if (ch == 0)
+            firstChannel.append(value);
+        update();
+    }
     const uint8_t classNumber;
     QVector<bool> showData;
+    QVector<uint32_t> firstChannel;  // channel 0 of every frame shown, in order
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 template <uint8_t N>

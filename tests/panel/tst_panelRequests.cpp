@@ -47,6 +47,9 @@ private slots:
     void firstReadsWithoutRecord();
     void showDataSwitchReachesTheView();
     void noViewSendsNothing();
+    void rebuildResetsTheSendType();
+    void goingPanelSendsNothing_data();
+    void goingPanelSendsNothing();
     void controls_data();
     void controls();
     void factoryResetQuestion();
@@ -141,6 +144,41 @@ void tst_panelRequests::noViewSendsNothing()
         p.ui->chkbtnShowData->click();
         QCOMPARE(log.take(), QStringList());
     }
+}
+
+void tst_panelRequests::rebuildResetsTheSendType()
+{
+    // A new view of the sensor starts from send type 0 and says so, as discovery does.
+    auto p = panelFor(20);
+    p->ui->cbbSetSendType->setCurrentIndex(3);
+    RequestLog log(p.get());
+    p->sl_connectedFinger(0, 0x60, sensor(20));
+    const QStringList sent = log.take();
+    QVERIFY(!sent.isEmpty());
+    QCOMPARE(sent.first(), req("7f00000000", 11));
+    QCOMPARE(p->ui->cbbSetSendType->currentIndex(), 0);
+}
+
+void tst_panelRequests::goingPanelSendsNothing_data()
+{
+    QTest::addColumn<bool>("windowClosed");
+    QTest::newRow("deleted as its sensor went") << false;
+    QTest::newRow("its window closed by the user") << true;
+}
+
+void tst_panelRequests::goingPanelSendsNothing()
+{
+    QFETCH(bool, windowClosed);
+    QPointer<fingerForm> p = panelFor(20).release();
+    p->ui->cbbSetSendType->setCurrentIndex(3);
+    RequestLog log(p);
+    if (windowClosed) {
+        p->close();
+        QTRY_VERIFY(!p);
+    } else {
+        delete p;
+    }
+    QCOMPARE(log.take(), QStringList());
 }
 
 void tst_panelRequests::controls_data()

@@ -270,6 +270,7 @@ void TestEnglishWalk::panelOfEveryView()
     const QByteArray frame = catalogueFrames::sampleFrame(uint8_t(type));
     if (!frame.isEmpty())
         panel.sl_updateData(0, 0x61, catalogueFrames::toPack(frame));
+    panel.flushDisplay();
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
 

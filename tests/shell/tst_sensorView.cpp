@@ -1,7 +1,10 @@
 // The sensor view with a real bus worker on the simulated bus: sensors in the tree and in
 // sub-windows, sensors that fall silent, disconnecting, unplugging, and the panel windows.
 
+#include "class_tcp.h"
 #include "fingerForm.h"
+#include "fingerThread.h"
+#include "hooks.h"
 #include "orvalisForm.h"
 #include "sensorViewFixture.h"
 #include "simBus.h"
@@ -10,6 +13,9 @@
 #include "waveformStream.h"
 #include "workerHarness.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -49,7 +55,8 @@ private slots:
     void closedPanelReturnsOnTreeClick();
     void multiWindowModeTilesFullHeight();
     void emptyDeviceListSendsNothing();
-    void activePanelStreamsLiveFrames();
+    void framesReachTheirOwnPanelsFromTheFirst();
+    void streamSendsOneSamplePerFrameOfTheActivePanel();
 
 private:
     int addSensor(const Shown& s, uint8_t prg = 20);
@@ -61,6 +68,8 @@ private:
     QTreeWidgetItem* item(const Shown& s) const;
     void verifyNothingShown();
 
+    fingerForm* panel(const Shown& s) const { return bus.panel(s.channel, s.addr); }
+
     SensorViewFixture bus;
     orvalisForm* view = nullptr;
     int bridge = -1;
@@ -69,6 +78,7 @@ private:
 void TestSensorView::init()
 {
     WarningRecorder::clear();
+    QDir(orvalisForm::dataFolder()).removeRecursively();
     bus.open(QSize(900, 500));
     view = bus.view.get();
     bridge = bus.bridge;
@@ -332,20 +342,83 @@ void TestSensorView::emptyDeviceListSendsNothing()
     QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
 }
 
-void TestSensorView::activePanelStreamsLiveFrames()
+void TestSensorView::framesReachTheirOwnPanelsFromTheFirst()
 {
-    const Shown a{0, 0x61, "VX-A"};
-    const Shown b{1, 0x62, "VX-B"};
-    addSensor(a, 20);
-    addSensor(b, 43);
-    startAndConnect();
-    waitShown({a, b});
-    view->mdiArea->setActiveSubWindow(window(b));
-    auto* panel = qobject_cast<fingerForm*>(window(b)->widget());
-    QTRY_VERIFY(panel->ff);
-    QSignalSpy decoded(panel, &fingerForm::si_sendDataStrList);
-    QVERIFY(decoded.wait(3000));
+    // Two sensors on one bus channel, and a third with the first one's address on another.
+    const QVector<Shown> sensors = {{0, 0x61, "VX-A"}, {0, 0x62, "VX-B"}, {1, 0x61, "VX-C"}};
+    const uint8_t types[] = {20, 43, 31};
+    for (int k = 0; k < sensors.size(); ++k)
+        addSensor(sensors[k], types[k]);
 
+    // Behind the view's own handlers: each panel logs from its sensor's first report on, and the
+    // worker's frame reports are counted by sensor.
+    view->start();
+    QTRY_VERIFY(view->worker);
+    QObject receiver;
+    QMap<QString, QByteArray> reported;  // window name -> sequence bytes
+    connect(view->worker, &fingerThread::si_connectedSensor, &receiver, [this](const sensor_ts& s) {
+        const Shown shown{s.infIdx, s.addr, s.sn};
+        if (fingerForm* p = panel(shown))
+            p->findChild<QCheckBox*>("chkbtnSave")->setChecked(true);
+    });
+    connect(view->worker, &fingerThread::si_updateData1, &receiver,
+            [&reported](uint8_t infIdx, uint8_t addr, const QVector<uint8_t>& pack) {
+                reported[orvalisForm::windowName(infIdx, addr)].append(char(pack.value(4)));
+            });
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    waitShown(sensors);
+
+    // Answers and rates reach their panels too.
+    for (const Shown& s : sensors) {
+        fingerForm* p = panel(s);
+        QVERIFY(p && p->ff);
+        QTRY_VERIFY2(!p->findChild<QLabel*>("lbVersion")->text().isEmpty(), qPrintable(s.window()));
+        QTRY_VERIFY2_WITH_TIMEOUT(p->findChild<QLabel*>("lbHz")->text().contains('/'), qPrintable(s.window()), 3000);
+    }
+    view->stop();  // the panels go with the worker's reports and close their logs
+    QTRY_VERIFY(view->findChildren<fingerForm*>().isEmpty());
+
+    // Each log holds exactly the frames the worker reported for its sensor, the first included.
+    for (const Shown& s : sensors) {
+        const QStringList files = QDir(orvalisForm::dataFolder())
+                                      .entryList({QString::asprintf("*__%d__0x%02X.csv", s.channel + 1, s.addr)},
+                                                 QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile f(orvalisForm::dataFolder() + "/" + files.first());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        f.readLine();  // the header
+        QByteArray logged;
+        while (!f.atEnd())
+            logged.append(char(f.readLine().split(',').value(1).toInt()));
+        QVERIFY2(logged.size() > 10, qPrintable(s.window()));
+        QCOMPARE(logged.toHex(), reported.value(s.window()).toHex());
+    }
+}
+
+void TestSensorView::streamSendsOneSamplePerFrameOfTheActivePanel()
+{
+    const QVector<Shown> sensors = {{0, 0x61, "VX-A"}, {1, 0x62, "VX-B"}, {2, 0x63, "VX-C"}};
+    const uint8_t types[] = {20, 43, 17};
+    for (int k = 0; k < sensors.size(); ++k)
+        addSensor(sensors[k], types[k]);
+    startAndConnect();
+    waitShown(sensors);
+    view->mdiArea->setActiveSubWindow(window(sensors[1]));
+    fingerForm* source = panel(sensors[1]);
+    QTRY_VERIFY(source->ff);
+
+    // What the viewer must receive: the source's sample of each of its frames while connected,
+    // taken right after the view's own handler of the same frame.
+    QByteArray expected;
+    int samples = 0;
+    QObject receiver;
+    connect(source, &fingerForm::si_sendDataStrList, &receiver, [&] {
+        if (view->tcp->isConnected) {
+            expected += waveformStream::sample(*source->ff, waveformStream::FireWater);
+            ++samples;
+        }
+    });
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     view->ui->leServiceAddr->setText("127.0.0.1");
@@ -353,17 +426,15 @@ void TestSensorView::activePanelStreamsLiveFrames()
     QTest::mouseClick(view->ui->pbtnServiceConnect, Qt::LeftButton);
     QTRY_VERIFY(server.hasPendingConnections());
     QTcpSocket* peer = server.nextPendingConnection();
+    QTRY_VERIFY_WITH_TIMEOUT(samples >= 50, 5000);
 
-    // Every frame of either sensor sends one line of the active panel's values.
+    // The sensors go; then everything sent has arrived.
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    verifyNothingShown();
     QByteArray got;
-    QTRY_VERIFY((got += peer->readAll()).count("\r\n") >= 5);
-    const int fields = waveformStream::fields(*panel->ff).size();
-    QVERIFY(fields > 0);
-    const QList<QByteArray> lines = got.split('\n');
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        QVERIFY(lines[i].endsWith('\r'));
-        QCOMPARE(lines[i].count(',') + 1, fields);
-    }
+    QTRY_COMPARE((got += peer->readAll()).size(), expected.size());
+    QCOMPARE(got, expected);
+    QCOMPARE(got.count("\r\n"), samples);
 }
 
 TACTILE_TEST_MAIN(TestSensorView)

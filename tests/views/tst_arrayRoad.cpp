@@ -80,13 +80,19 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
     QProgressBar* bar = forceRules::findBar(*points->widget, forceRules::kSelfBarPrefix, 1);
     QVERIFY(first && last && arrow && bar);
 
-    // Frames arrive: the discs leave their white start, the bar its start value.
-    QTRY_VERIFY_WITH_TIMEOUT(first->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(last->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(arrow->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 24, kFoundMs);
+    // Frames arrive: the discs leave their white start, the bar its start value. The panel behind
+    // the one in front waits for the screen; the seam shows both panels' latest frames.
+    const auto shown = [this] {
+        bus.panel(0, 0x61)->flushDisplay();
+        bus.panel(1, 0x62)->flushDisplay();
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && first->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && last->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && arrow->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && bar->value() > 24, kFoundMs);
 
-    // Between frames every taxel shows what the rule gives for the loads the decoder read last.
+    // Every taxel shows what the rule gives for the loads the decoder read last.
     const auto taxelsMatch = [&] {
         for (int ch = 0; ch < 12; ++ch) {
             if (forceRules::findTaxelLabel(*taxels->widget, ch + 1)->brush.color() != taxelColourFor(*taxels, ch))
@@ -103,9 +109,10 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
     const QColor firstColour = first->brush.color();
     const GaugeState arrowState = stateOf(*arrow);
     const int barValue = bar->value();
-    QTRY_VERIFY_WITH_TIMEOUT(first->brush.color() != firstColour, kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!(stateOf(*arrow) == arrowState), kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bar->value() != barValue, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && first->brush.color() != firstColour, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && !(stateOf(*arrow) == arrowState), kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown() && bar->value() != barValue, kMovesMs);
+    shown();
     QVERIFY(taxelsMatch());
     QVERIFY(stateOf(*arrow) == expectedFor(points->yddsList.first(), standard));
 }

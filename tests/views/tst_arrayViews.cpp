@@ -354,6 +354,7 @@ void tst_arrayViews::viewWithoutRecord()
     const QByteArray frame = catalogueFrames::sampleFrame(110);
     QCOMPARE(ff->parseData(frame), int(class_finger::NoRecord));
     panelOf111.sl_updateData(0, 0x61, catalogueFrames::toPack(frame));
+    panelOf111.flushDisplay();
     QCOMPARE(forceRules::findTaxelLabel(*ff->widget, 1)->brush.color(), QColor(Qt::white));
     QCOMPARE(forceRules::findBar(*ff->widget, forceRules::kSelfBarPrefix, 1)->value(), 24);
     QVERIFY(ff->dataList.isEmpty());
