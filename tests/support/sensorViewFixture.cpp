@@ -66,6 +66,13 @@ fingerForm* SensorViewFixture::panel(int channel, uint8_t addr) const
     return sub ? qobject_cast<fingerForm*>(sub->widget()) : nullptr;
 }
 
+bool SensorViewFixture::showLatestFrames() const
+{
+    for (fingerForm* p : view->findChildren<fingerForm*>())
+        p->flushDisplay();
+    return true;
+}
+
 class_finger* SensorViewFixture::waitForView(int channel, uint8_t addr, int timeoutMs) const
 {
     const auto shown = [&] {

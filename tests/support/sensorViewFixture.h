@@ -35,6 +35,9 @@ public:
 
     QMdiSubWindow* window(int channel, uint8_t addr) const;
     fingerForm* panel(int channel, uint8_t addr) const;
+    // Every panel shows its latest decoded frame now, also those the display clock lets wait
+    // behind the one in front; true, so that a QTRY condition can start with it.
+    bool showLatestFrames() const;
     // The sensor's model view once its panel has made one; null when none came within timeoutMs.
     class_finger* waitForView(int channel, uint8_t addr, int timeoutMs = kFoundMs) const;
 

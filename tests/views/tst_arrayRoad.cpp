@@ -82,15 +82,10 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
 
     // Frames arrive: the discs leave their white start, the bar its start value. The panel behind
     // the one in front waits for the screen; the seam shows both panels' latest frames.
-    const auto shown = [this] {
-        bus.panel(0, 0x61)->flushDisplay();
-        bus.panel(1, 0x62)->flushDisplay();
-        return true;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && first->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && last->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && arrow->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && bar->value() > 24, kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && first->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && last->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && arrow->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && bar->value() > 24, kFoundMs);
 
     // Every taxel shows what the rule gives for the loads the decoder read last.
     const auto taxelsMatch = [&] {
@@ -109,10 +104,10 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
     const QColor firstColour = first->brush.color();
     const GaugeState arrowState = stateOf(*arrow);
     const int barValue = bar->value();
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && first->brush.color() != firstColour, kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && !(stateOf(*arrow) == arrowState), kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && bar->value() != barValue, kMovesMs);
-    shown();
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && first->brush.color() != firstColour, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !(stateOf(*arrow) == arrowState), kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && bar->value() != barValue, kMovesMs);
+    bus.showLatestFrames();
     QVERIFY(taxelsMatch());
     QVERIFY(stateOf(*arrow) == expectedFor(points->yddsList.first(), standard));
 }

@@ -93,13 +93,8 @@ void tst_forceRoad::sensorsReachTheirArrows()
 
         // Frames arrive: the gauge leaves its white start and the bar its start value. The panels
         // behind the one in front wait for the screen; the seam shows their latest frame.
-        fingerForm* panel = bus.panel(road.channel, road.addr);
-        auto shown = [panel] {
-            panel->flushDisplay();
-            return true;
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(shown() && gauge->brush.color() != QColor(Qt::white), qPrintable(where), kFoundMs);
-        QTRY_VERIFY2_WITH_TIMEOUT(shown() && bar->value() > 24, qPrintable(where), kFoundMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(bus.showLatestFrames() && gauge->brush.color() != QColor(Qt::white), qPrintable(where), kFoundMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(bus.showLatestFrames() && bar->value() > 24, qPrintable(where), kFoundMs);
         // The gauge shows exactly the point the decoder read last.
         QVERIFY(!ff->yddsList.isEmpty());
         if (road.exactTexts)
@@ -107,7 +102,7 @@ void tst_forceRoad::sensorsReachTheirArrows()
 
         // The values move, and the gauge moves with them.
         const GaugeState first = stateOf(*gauge);
-        QTRY_VERIFY2_WITH_TIMEOUT(shown() && !(stateOf(*gauge) == first), qPrintable(where), kMovesMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(bus.showLatestFrames() && !(stateOf(*gauge) == first), qPrintable(where), kMovesMs);
         if (road.exactTexts)
             QVERIFY2(stateOf(*gauge) == expectedFor(*ff, road), qPrintable(where));
     }

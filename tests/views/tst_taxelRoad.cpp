@@ -111,16 +111,9 @@ void tst_taxelRoad::sensorsReachCellsAndRows()
 {
     QVERIFY(bus.addSensor(kGridChannel, kGridAddr, 82) >= 0);
     QVERIFY(bus.addSensor(kListChannel, kListAddr, 2) >= 0);
+    // The panel behind the one in front waits for the screen: the checks show both panels' latest
+    // frames first.
     bus.startAndConnect();
-    // The panel behind the one in front waits for the screen; the seam shows both panels' latest
-    // frames.
-    const auto shown = [this] {
-        for (fingerForm* p : {bus.panel(kGridChannel, kGridAddr), bus.panel(kListChannel, kListAddr)}) {
-            if (p)
-                p->flushDisplay();
-        }
-        return true;
-    };
 
     // Type 82 is shown by view 81 and decoded with its own record.
     class_finger* grid = bus.waitForView(kGridChannel, kGridAddr);
@@ -129,21 +122,21 @@ void tst_taxelRoad::sensorsReachCellsAndRows()
     QCOMPARE(int(grid->fingerParam->prg), 82);
     const auto* cells = grid->widget->findChild<sensorForm*>("wgSensor");
     QVERIFY(cells);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && cells->cells.first()->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && cells->cells.first()->brush.color() != QColor(Qt::white), kFoundMs);
     // Every cell shows what the rule gives for the loads read last.
     QVERIFY(cellsOf(*cells) == expectedCells(*grid, *cells));
     const QVector<Cell> first = cellsOf(*cells);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && !(cellsOf(*cells) == first), kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !(cellsOf(*cells) == first), kMovesMs);
     QVERIFY(cellsOf(*cells) == expectedCells(*grid, *cells));
 
     // Type 2: the view's own rows follow each frame, apart from the panel's.
     class_finger* list = bus.waitForView(kListChannel, kListAddr);
     QVERIFY(list);
     QCOMPARE(QString(list->widget->metaObject()->className()), QString("fingerForm_2"));
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && !list->chDataList.isEmpty(), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !list->chDataList.isEmpty(), kFoundMs);
     QCOMPARE(rowTexts(*list), expectedRows(*list));
     const QStringList firstRows = rowTexts(*list);
-    QTRY_VERIFY_WITH_TIMEOUT(shown() && rowTexts(*list) != firstRows, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && rowTexts(*list) != firstRows, kMovesMs);
     QCOMPARE(rowTexts(*list), expectedRows(*list));
     const fingerForm* panel = bus.panel(kListChannel, kListAddr);
     QCOMPARE(panel->dataFormList.size(), 12);
