@@ -2,6 +2,7 @@
 
 #include "class_finger.h"
 #include "fingerParams.h"
+#include "hooks.h"
 
 #include <QDebug>
 #include <QWidget>
@@ -86,6 +87,12 @@ class_finger* create(uint8_t classNumber, QWidget* parent)
 
 QSize largestMinimumSize()
 {
+    // The views are built only to be measured: one without a catalogue record must not put its
+    // warning in front of the user now, long before a sensor of that type is found.
+    struct Muted {
+        hooks::WarningFn previous = hooks::setWarning([](const QString&, const QString&) {});
+        ~Muted() { hooks::setWarning(previous); }
+    } muted;
     QSize largest(0, 0);
     for (int n = 0; n < int(creators().size()); ++n) {
         class_finger* view = create(uint8_t(n), nullptr);
