@@ -19,3 +19,18 @@ dataForm::dataForm(uint8_t idx, QString name, uint8_t kind, QWidget* parent)
 dataForm::~dataForm() { delete ui; }
 
 QLabel* dataForm::dataLabel() const { return ui->lbData; }
+
+void dataForm::showValue(const QString& text)
+{
+    if (ui->lbData->text() != text)
+        ui->lbData->setText(text);
+}
+
+void dataForm::showTouched(bool touched)
+{
+    const touch t = touched ? touch::yes : touch::no;
+    if (shownTouch == t)
+        return;
+    shownTouch = t;
+    ui->lbData->setStyleSheet(touched ? "color: rgb(255, 0, 0);" : "color: rgb(0, 0, 0);");
+}

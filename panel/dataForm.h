@@ -22,9 +22,17 @@ public:
 
     // The value label, for code outside this library that cannot include the generated form.
     QLabel* dataLabel() const;
+    // The value's text, and the touch colour of a raw channel (red while touched). Each is set
+    // only when it changes: a new style sheet costs more than a frame.
+    void showValue(const QString& text);
+    void showTouched(bool touched);
 
     Ui::dataForm* ui = nullptr;
     uint8_t idx;
+
+private:
+    enum class touch : int8_t { unknown, no, yes };
+    touch shownTouch = touch::unknown;  // the form's own style until the first value
 
 signals:
     void si_reset(uint8_t idx);

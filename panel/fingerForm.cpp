@@ -24,10 +24,6 @@ constexpr uint8_t kRowChannel = 0;  // row with reset and enable controls
 constexpr uint8_t kRowValue = 1;
 constexpr int kMaxRows = 255;       // row indices are 8-bit
 constexpr int kCountdownStepMs = 1000;
-constexpr int8_t kTouchUnknown = -1;
-
-const char* const kTouchedStyle = "color: rgb(255, 0, 0);";
-const char* const kUntouchedStyle = "color: rgb(0, 0, 0);";
 
 // Shown and not covered, for example by the sub-window of another panel.
 bool exposed(const QWidget* w)
@@ -221,14 +217,12 @@ void fingerForm::addSensorChannelWg(const QString& name, uint8_t kind)
     auto* row = new dataForm(uint8_t(dataFormList.size()), name, kind, ui->sawgDataList);
     ui->lyDataList->addWidget(row);
     dataFormList.append(row);
-    rowTouch.append(kTouchUnknown);
 }
 
 void fingerForm::clearSensorChannelWg()
 {
     while (!dataFormList.isEmpty())
         delete dataFormList.takeFirst();
-    rowTouch.clear();
 }
 
 void fingerForm::sendChannelReset(uint8_t ch)
@@ -264,18 +258,11 @@ void fingerForm::showRows()
     const int channels = ff->fingerParam ? ff->fingerParam->chNum : 0;
     const int shown = qMin(n, r);
     for (int i = 0; i < shown; ++i) {
-        QLabel* label = dataFormList[i]->dataLabel();
         const QString& text = values[i];
-        if (label->text() != text)
-            label->setText(text);
-        if (i < channels) {
-            // Bit 0 of a raw channel value is the touch flag; a negative text is never touched.
-            const int8_t touched = text.toLongLong() % 2 == 1 ? 1 : 0;
-            if (rowTouch[i] != touched) {
-                rowTouch[i] = touched;
-                label->setStyleSheet(touched ? kTouchedStyle : kUntouchedStyle);
-            }
-        }
+        dataFormList[i]->showValue(text);
+        // Bit 0 of a raw channel value is the touch flag; a negative text is never touched.
+        if (i < channels)
+            dataFormList[i]->showTouched(text.toLongLong() % 2 == 1);
     }
 }
 

@@ -160,6 +160,4 @@ private:
     bool rowsDue = false;
     bool displayWaits = false;  // what is due cannot be seen: no use ticking for it
     bool closing = false;  // in the destructor: the panel asks nothing more of its sensor
-    // Last shown row texts and touch colours, so a frame repaints only what changed.
-    QVector<int8_t> rowTouch;
 };

@@ -48,8 +48,8 @@
 // - Address 0 is the general call: a write to 0 reaches every sensor the multiplexer routes (or
 //   every sensor of a bridge without one), and they all answer a read from 0, driving the line
 //   together. A sensor's pending answer is served by a read at its own address or at 0.
-// - Whatever byte 2 of a request holds, the sensor takes it; the address tool's query 0x71 and set
-//   0x70 carry 0x00 there and go to address 0, so they reach every sensor the general call reaches.
+// - The address tool's query 0x71 and set 0x70 carry 0x00 in byte 2 and go to address 0, so they
+//   reach every sensor the general call reaches.
 // - A sensor with a boot loader (SensorConfig::bootLoader) enters it on the reset request 0xA1,
 //   written to its address or to 0 (simBootLoader.h). While the loader runs, every write feeds
 //   its YMODEM receiver (a write transaction is one packet) and every byte read serves its next

@@ -10,7 +10,6 @@
 #include "ui_fingerForm_2.h"
 
 #include <QDebug>
-#include <QLabel>
 #include <QPixmap>
 #include <memory>
 
@@ -39,8 +38,8 @@ public:
 private:
     int channels() const { return fingerParam ? fingerParam->chNum : 0; }
     int points() const { return fingerParam ? fingerParam->yddsNum : 0; }
-    // The value label of a row; null when the view has no such row.
-    QLabel* valueOf(int row) const;
+    // A row; null when the view has no such row.
+    dataForm* rowOf(int row) const;
 
     const std::unique_ptr<Ui_fingerForm_2> ui;  // pointers into the view's own widget tree
     QList<dataForm*> dataFormList;              // the rows; children of ui->sawgDataList
@@ -86,50 +85,48 @@ void fingerForm_2::addSensorChannelWg(QString name, uint8_t kind)
     dataFormList.append(row);
 }
 
-QLabel* fingerForm_2::valueOf(int row) const
+dataForm* fingerForm_2::rowOf(int row) const
 {
-    return row >= 0 && row < dataFormList.size() ? dataFormList[row]->dataLabel() : nullptr;
+    return row >= 0 && row < dataFormList.size() ? dataFormList[row] : nullptr;
 }
 
 void fingerForm_2::setData(uint8_t ch, uint32_t raw)
 {
-    QLabel* value = valueOf(ch);
-    if (!value) {
+    dataForm* row = rowOf(ch);
+    if (!row) {
         qDebug("list len:%d", int(dataFormList.size()));
         return;
     }
-    value->setText(QString::number(raw));
+    row->showValue(QString::number(raw));
 }
 
 void fingerForm_2::setTouchState(uint8_t ch, bool touched)
 {
-    if (QLabel* value = valueOf(ch)) {
-        const QColor c = touched ? QColor(255, 0, 0) : QColor(0, 0, 0);
-        value->setStyleSheet(QString::asprintf("color: rgb(%d, %d, %d);", c.red(), c.green(), c.blue()));
-    }
+    if (dataForm* row = rowOf(ch))
+        row->showTouched(touched);
 }
 
 // The three values go to the point's rows; the label draws the arrow without a text.
 void fingerForm_2::setYdds(uint8_t point, float normal, float tangential, uint16_t direction)
 {
     const int first = channels() + kRowsPerPoint * point;
-    QLabel* normalRow = valueOf(first);
-    QLabel* tangentialRow = valueOf(first + 1);
-    QLabel* directionRow = valueOf(first + 2);
+    dataForm* normalRow = rowOf(first);
+    dataForm* tangentialRow = rowOf(first + 1);
+    dataForm* directionRow = rowOf(first + 2);
     if (!normalRow || !tangentialRow || !directionRow)
         return;
-    normalRow->setText(QString::number(normal, 'f', kForceDecimals));
-    tangentialRow->setText(QString::number(tangential, 'f', kForceDecimals));
-    directionRow->setText(QString::number(direction));
+    normalRow->showValue(QString::number(normal, 'f', kForceDecimals));
+    tangentialRow->showValue(QString::number(tangential, 'f', kForceDecimals));
+    directionRow->showValue(QString::number(direction));
     arrayView::setYdds(point, normal, tangential, direction);
 }
 
 void fingerForm_2::setSProx(uint8_t ch, uint32_t value)
 {
-    QLabel* row = valueOf(channels() + kRowsPerPoint * points() + ch);
+    dataForm* row = rowOf(channels() + kRowsPerPoint * points() + ch);
     if (!row)
         return;
-    row->setText(QString::number(value));
+    row->showValue(QString::number(value));
     arrayView::setSProx(ch, value);
 }
 
