@@ -157,7 +157,7 @@ void TestSensorView::connectShowsEverySensor()
         QCOMPARE(view->tree->topLevelItem(n - 1)->text(0), QString("接口%1").arg(n));
 
     startAndConnect();
-    waitShown(sensors);
+    TACTILE_STEP(waitShown(sensors));
     QCOMPARE(treeLabels(2), QStringList{"2/0x61/VX-000000000"});
     QMdiSubWindow* sub = window(sensors[0]);
     QCOMPARE(sub->windowTitle(), QString("2/0x61/VX-000000000"));
@@ -192,7 +192,7 @@ void TestSensorView::silentSensorGoesAlone()
     addSensor(twin);
     addSensor(other);
     startAndConnect();
-    waitShown({quiet, twin, other});
+    TACTILE_STEP(waitShown({quiet, twin, other}));
     QPointer<fingerForm> twinPanel = qobject_cast<fingerForm*>(window(twin)->widget());
 
     sim::SensorFaults f;
@@ -216,7 +216,7 @@ void TestSensorView::lostSensorWithClosedWindowTakesOnlyItsOwn()
     const int closedHandle = addSensor(closed);
     addSensor(live);
     startAndConnect();
-    waitShown({closed, live});
+    TACTILE_STEP(waitShown({closed, live}));
 
     // The user closes one panel; the other sensor's window is the active one.
     QPointer<QMdiSubWindow> closedSub = window(closed);
@@ -246,7 +246,7 @@ void TestSensorView::disconnectRemovesEverything()
     addSensor({0, 0x61, "VX-A"});
     addSensor({4, 0x63, "VX-B"});
     startAndConnect();
-    waitShown({{0, 0x61, "VX-A"}, {4, 0x63, "VX-B"}});
+    TACTILE_STEP(waitShown({{0, 0x61, "VX-A"}, {4, 0x63, "VX-B"}}));
 
     QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
     QTRY_COMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
@@ -259,7 +259,7 @@ void TestSensorView::unpluggedBridgeRemovesEverything()
     addSensor({0, 0x61, "VX-A"});
     addSensor({2, 0x61, "VX-B"});
     startAndConnect();
-    waitShown({{0, 0x61, "VX-A"}, {2, 0x61, "VX-B"}});
+    TACTILE_STEP(waitShown({{0, 0x61, "VX-A"}, {2, 0x61, "VX-B"}}));
 
     QVERIFY(sim::unplug(bridge));
     sim::waitForNotifications();
@@ -271,7 +271,7 @@ void TestSensorView::stopRemovesEverything()
 {
     addSensor({1, 0x61, "VX-A"});
     startAndConnect();
-    waitShown({{1, 0x61, "VX-A"}});
+    TACTILE_STEP(waitShown({{1, 0x61, "VX-A"}}));
 
     view->stop();
     QVERIFY(!view->workerThread->isRunning());
@@ -287,7 +287,7 @@ void TestSensorView::closedPanelReturnsOnTreeClick()
     addSensor(a);
     addSensor(b);
     startAndConnect();
-    waitShown({a, b});
+    TACTILE_STEP(waitShown({a, b}));
 
     QMdiSubWindow* sub = window(a);
     QPointer<fingerForm> oldPanel = qobject_cast<fingerForm*>(sub->widget());
@@ -318,7 +318,7 @@ void TestSensorView::multiWindowModeTilesFullHeight()
     addSensor({0, 0x61, "VX-A"});
     addSensor({1, 0x61, "VX-B"});
     startAndConnect();
-    waitShown({{0, 0x61, "VX-A"}, {1, 0x61, "VX-B"}});
+    TACTILE_STEP(waitShown({{0, 0x61, "VX-A"}, {1, 0x61, "VX-B"}}));
     QCOMPARE(view->mdiArea->viewMode(), QMdiArea::TabbedView);
 
     QTest::mouseClick(view->ui->chkbtnMdiMode, Qt::LeftButton);
@@ -367,14 +367,14 @@ void TestSensorView::framesReachTheirOwnPanelsFromTheFirst()
             });
     QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
     QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
-    waitShown(sensors);
+    TACTILE_STEP(waitShown(sensors));
 
     // Answers and rates reach their panels too.
     for (const Shown& s : sensors) {
         fingerForm* p = panel(s);
         QVERIFY(p && p->ff);
         QTRY_VERIFY2(!p->findChild<QLabel*>("lbVersion")->text().isEmpty(), qPrintable(s.window()));
-        QTRY_VERIFY2_WITH_TIMEOUT(p->findChild<QLabel*>("lbHz")->text().contains('/'), qPrintable(s.window()), 3000);
+        QTRY_VERIFY2_WITH_TIMEOUT(p->findChild<QLabel*>("lbHz")->text().contains('/'), qPrintable(s.window()), kFoundMs);
     }
     view->stop();  // the panels go with the worker's reports and close their logs
     QTRY_VERIFY(view->findChildren<fingerForm*>().isEmpty());
@@ -403,9 +403,10 @@ void TestSensorView::streamSendsOneSamplePerFrameOfTheActivePanel()
     for (int k = 0; k < sensors.size(); ++k)
         addSensor(sensors[k], types[k]);
     startAndConnect();
-    waitShown(sensors);
+    TACTILE_STEP(waitShown(sensors));
     view->mdiArea->setActiveSubWindow(window(sensors[1]));
     fingerForm* source = panel(sensors[1]);
+    QVERIFY(source);
     QTRY_VERIFY(source->ff);
 
     // What the viewer must receive: the source's sample of each of its frames while connected,

@@ -156,7 +156,7 @@ void TestWindowSize::opensToFitItsContents()
         QCoreApplication::installTranslator(&english);
     }
     // The offscreen screen is 800 x 600: open as on a large one.
-    openWithPanels(Widget().openingSize(kLargeScreen));
+    TACTILE_STEP(openWithPanels(Widget().openingSize(kLargeScreen)));
     QVERIFY(window->width() >= 800 && window->height() >= 600);
     // Connected, so the buttons name the other state now.
     QCOMPARE(view->ui->pbtnCh341Connect->text(), inEnglish ? QString("Disconnect") : QString("断开"));
@@ -174,7 +174,7 @@ void TestWindowSize::multiWindowKeepsTheWindowSize_data()
 void TestWindowSize::multiWindowKeepsTheWindowSize()
 {
     QFETCH(bool, large);
-    openWithPanels(large ? Widget().openingSize(kLargeScreen) : QSize());
+    TACTILE_STEP(openWithPanels(large ? Widget().openingSize(kLargeScreen) : QSize()));
     const QSize opened = window->size();
     for (bool multi : {true, false, true, false}) {
         QTest::mouseClick(view->ui->chkbtnMdiMode, Qt::LeftButton);

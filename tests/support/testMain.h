@@ -14,6 +14,15 @@ namespace testenv {
 void prepare(const QTemporaryDir& dir);
 }  // namespace testenv
 
+// Runs a step that checks with QVERIFY/QCOMPARE/QTRY_* itself and ends the test when it failed,
+// so that the test does not go on with what the step did not bring about.
+#define TACTILE_STEP(call)                   \
+    do {                                     \
+        call;                                \
+        if (QTest::currentTestFailed())      \
+            return;                          \
+    } while (false)
+
 #define TACTILE_TEST_MAIN(TestObject)                                  \
     int main(int argc, char** argv)                                    \
     {                                                                  \

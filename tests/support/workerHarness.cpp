@@ -147,10 +147,12 @@ QString WorkerHarness::rateProblem(uint8_t infIdx, uint8_t addr) const
             continue;
         int received = 0;
         int steps = 0;
-        for (; next < r.framesBefore; ++next) {
+        for (; next < r.framesBefore && next < frames.size(); ++next) {
             const Frame& f = frames[next];
             if (f.infIdx != infIdx || f.addr != addr)
                 continue;
+            if (f.pack.size() < 5)
+                return QString("frame of %1 bytes").arg(f.pack.size());
             ++received;
             steps += uint8_t(f.pack[4] - lastSeq);
             lastSeq = f.pack[4];
