@@ -35,9 +35,13 @@ public:
 
     QMdiSubWindow* window(int channel, uint8_t addr) const;
     fingerForm* panel(int channel, uint8_t addr) const;
-    // Every panel shows its latest decoded frame now, also those the display clock lets wait
-    // behind the one in front; true, so that a QTRY condition can start with it.
-    bool showLatestFrames() const;
+    // The panels the display clock lets wait behind the one in front show their latest decoded
+    // frame now; the one in front is left to its clock. True, so that a QTRY condition can start
+    // with it.
+    bool showCoveredFrames() const;
+    // Every panel, the one in front too, shows the frame its decoder read last: for comparing a
+    // view with the decoder's values between two frames.
+    void showAllFrames() const;
     // The sensor's model view once its panel has made one; null when none came within timeoutMs.
     class_finger* waitForView(int channel, uint8_t addr, int timeoutMs = kFoundMs) const;
 

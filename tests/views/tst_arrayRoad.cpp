@@ -80,14 +80,15 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
     QProgressBar* bar = forceRules::findBar(*points->widget, forceRules::kSelfBarPrefix, 1);
     QVERIFY(first && last && arrow && bar);
 
-    // Frames arrive: the discs leave their white start, the bar its start value. The panel behind
-    // the one in front waits for the screen; the seam shows both panels' latest frames.
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && first->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && last->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && arrow->brush.color() != QColor(Qt::white), kFoundMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && bar->value() > 24, kFoundMs);
+    // Frames arrive: the discs leave their white start, the bar its start value. The panel in front
+    // shows them by its own clock; the one behind it waits for the screen, and the seam shows it.
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && first->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && last->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && arrow->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && bar->value() > 24, kFoundMs);
 
     // Every taxel shows what the rule gives for the loads the decoder read last.
+    bus.showAllFrames();
     const auto taxelsMatch = [&] {
         for (int ch = 0; ch < 12; ++ch) {
             if (forceRules::findTaxelLabel(*taxels->widget, ch + 1)->brush.color() != taxelColourFor(*taxels, ch))
@@ -104,10 +105,10 @@ void tst_arrayRoad::taxelsArrowsAndBarsFollowTheSensors()
     const QColor firstColour = first->brush.color();
     const GaugeState arrowState = stateOf(*arrow);
     const int barValue = bar->value();
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && first->brush.color() != firstColour, kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !(stateOf(*arrow) == arrowState), kMovesMs);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && bar->value() != barValue, kMovesMs);
-    bus.showLatestFrames();
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && first->brush.color() != firstColour, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && !(stateOf(*arrow) == arrowState), kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && bar->value() != barValue, kMovesMs);
+    bus.showAllFrames();
     QVERIFY(taxelsMatch());
     QVERIFY(stateOf(*arrow) == expectedFor(points->yddsList.first(), standard));
 }

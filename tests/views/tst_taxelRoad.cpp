@@ -122,21 +122,25 @@ void tst_taxelRoad::sensorsReachCellsAndRows()
     QCOMPARE(int(grid->fingerParam->prg), 82);
     const auto* cells = grid->widget->findChild<sensorForm*>("wgSensor");
     QVERIFY(cells);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && cells->cells.first()->brush.color() != QColor(Qt::white), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && cells->cells.first()->brush.color() != QColor(Qt::white), kFoundMs);
     // Every cell shows what the rule gives for the loads read last.
+    bus.showAllFrames();
     QVERIFY(cellsOf(*cells) == expectedCells(*grid, *cells));
     const QVector<Cell> first = cellsOf(*cells);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !(cellsOf(*cells) == first), kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && !(cellsOf(*cells) == first), kMovesMs);
+    bus.showAllFrames();
     QVERIFY(cellsOf(*cells) == expectedCells(*grid, *cells));
 
     // Type 2: the view's own rows follow each frame, apart from the panel's.
     class_finger* list = bus.waitForView(kListChannel, kListAddr);
     QVERIFY(list);
     QCOMPARE(QString(list->widget->metaObject()->className()), QString("fingerForm_2"));
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && !list->chDataList.isEmpty(), kFoundMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && !list->chDataList.isEmpty(), kFoundMs);
+    bus.showAllFrames();
     QCOMPARE(rowTexts(*list), expectedRows(*list));
     const QStringList firstRows = rowTexts(*list);
-    QTRY_VERIFY_WITH_TIMEOUT(bus.showLatestFrames() && rowTexts(*list) != firstRows, kMovesMs);
+    QTRY_VERIFY_WITH_TIMEOUT(bus.showCoveredFrames() && rowTexts(*list) != firstRows, kMovesMs);
+    bus.showAllFrames();
     QCOMPARE(rowTexts(*list), expectedRows(*list));
     const fingerForm* panel = bus.panel(kListChannel, kListAddr);
     QCOMPARE(panel->dataFormList.size(), 12);
