@@ -112,7 +112,7 @@ private slots:
 
     void init()
     {
-        freshBridge(true);
+        TACTILE_STEP(freshBridge(true));
         QVERIFY(writeAt(sim::kPcaAddress, QByteArray(1, char(kPortMask))));
     }
 
@@ -429,7 +429,7 @@ private slots:
 
     void multiplexerRoutesByPort()
     {
-        freshBridge(true);
+        TACTILE_STEP(freshBridge(true));
         QVERIFY(addSensor(20, kAddr, 4, 60000, 0x03) >= 0);
         QVERIFY(addSensor(20, kAddr, 5, 60000, 0x05) >= 0);
         QCOMPARE(addSensor(20, kAddr, 8), -1);  // the multiplexer has ports 0..7
@@ -453,7 +453,7 @@ private slots:
     void generalCall()
     {
         QFETCH(bool, pca);
-        freshBridge(pca);
+        TACTILE_STEP(freshBridge(pca));
         const int first = addSensor(20, 0x61, 4);
         const int second = addSensor(20, 0x62, 5);
         const int closedPort = addSensor(20, 0x63, 6);
@@ -481,7 +481,7 @@ private slots:
 
     void withoutMultiplexer()
     {
-        freshBridge(false);
+        TACTILE_STEP(freshBridge(false));
         QVERIFY(addSensor(20, kAddr, -1) >= 0);  // no port: on the bridge's own bus
         QVERIFY(readAt(sim::kPcaAddress, 1).isEmpty());
         QVERIFY(!writeAt(sim::kPcaAddress, QByteArray(1, char(0x10))));

@@ -66,6 +66,12 @@ int SerialBootPeer::transferRate() const
     return rateOfTransfer;
 }
 
+int SerialBootPeer::partialsDropped() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return dropped;
+}
+
 int SerialBootPeer::lineRate() const
 {
     termios t{};
@@ -87,6 +93,8 @@ void SerialBootPeer::run()
                 take(in, now);
             } else if (now - lastByteMs > kCharTimeoutMs) {
                 frameBuf.clear();
+                if (receiver.inPacket())
+                    ++dropped;
                 receiver.dropPartial();
             }
             out = receiver.take(now, kMaxOut);

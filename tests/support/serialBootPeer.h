@@ -40,6 +40,7 @@ public:
     QVector<Reset> resets() const;
     sim::BootLoaderState state() const;
     int transferRate() const;  // the line rate when the first packet after a reset came; 0: none
+    int partialsDropped() const;  // packets cut short and dropped after the character time-out
 
     static constexpr int kCharTimeoutMs = 50;
 
@@ -54,6 +55,7 @@ private:
     QVector<Reset> resetFrames;
     QByteArray frameBuf;  // a possible reset frame, outside any packet
     int rateOfTransfer = 0;
+    int dropped = 0;
     QElapsedTimer clock;
     PeerThread thread;  // last: stopped before the state it reads goes
 };

@@ -66,7 +66,7 @@ private:
     // Runs until the progress bar shows that the transfer is well under way.
     void startLongRun(fwUpdateForm& f, const QString& kind)
     {
-        prepare(f, kind, writeFile(dir, "big.bin", sourceImage(60000)));
+        TACTILE_STEP(prepare(f, kind, writeFile(dir, "big.bin", sourceImage(60000))));
         f.ui->pbtnUpdateStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(f.ui->pbUpdate->value() >= 5, kRunMs);
     }
@@ -116,7 +116,7 @@ void tst_fwUpdateRoad::wholeRoad()
     const QByteArray source = sourceImage(1032);  // 1032 = 8 modulo 16: eight 0xFF follow
     const QString name = hex ? "app.hex" : "app.bin";
     fwUpdateForm f;
-    prepare(f, kind, writeFile(dir, name, hex ? hexFileOf(source) : source), merge);
+    TACTILE_STEP(prepare(f, kind, writeFile(dir, name, hex ? hexFileOf(source) : source), merge));
     f.ui->pbtnUpdateStart->click();
     QTRY_VERIFY_WITH_TIMEOUT(kSuccess.match(f.ui->lbRes->text()).hasMatch(), kRunMs);
     QTRY_COMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
@@ -164,7 +164,7 @@ void tst_fwUpdateRoad::faults()
     QFETCH(QString, result);
     const QByteArray source = sourceImage(3010);  // three blocks, no padding
     fwUpdateForm f;
-    prepare(f, kind, writeFile(dir, "app.bin", source), false);
+    TACTILE_STEP(prepare(f, kind, writeFile(dir, "app.bin", source), false));
     sim::BootLoaderSwitches s;
     s.silentFromBlock = fault == "silent" ? 2 : -1;
     s.cancelAtBlock = fault == "cancel" ? 2 : -1;
@@ -193,7 +193,7 @@ void tst_fwUpdateRoad::faults()
 void tst_fwUpdateRoad::userStop()
 {
     fwUpdateForm f;
-    startLongRun(f, "CH347");
+    TACTILE_STEP(startLongRun(f, "CH347"));
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
     QElapsedTimer clock;
     clock.start();
@@ -212,7 +212,7 @@ void tst_fwUpdateRoad::userStop()
 void tst_fwUpdateRoad::stopRightAfterSuccess()
 {
     fwUpdateForm f;
-    prepare(f, "CH341", writeFile(dir, "app.bin", sourceImage(500)));
+    TACTILE_STEP(prepare(f, "CH341", writeFile(dir, "app.bin", sourceImage(500))));
     QSignalSpy successes(&f, &fwUpdateForm::si_updateSuccess);
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
     connect(&f, &fwUpdateForm::si_updateSuccess, this,
@@ -231,14 +231,15 @@ void tst_fwUpdateRoad::stopRightAfterSuccess()
 void tst_fwUpdateRoad::startRightAfterStop()
 {
     fwUpdateForm f;
-    startLongRun(f, "CH341");
+    TACTILE_STEP(startLongRun(f, "CH341"));
     f.ui->pbtnUpdateStart->click();  // stop
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
     QSignalSpy successes(&f, &fwUpdateForm::si_updateSuccess);
     const QByteArray small = sourceImage(700);
     f.ui->leUpdateFilePath->setText(writeFile(dir, "small.bin", small));
     f.ui->cbbSensorVersion->setCurrentIndex(1);
-    QTest::qWait(100);
+    // Well inside the stopped sender's 100 ms before it reports the cancel: it is still there.
+    QTest::qWait(30);
     const int failsBefore = fails.count();
     f.ui->pbtnUpdateStart->click();  // start again
     QTRY_COMPARE_WITH_TIMEOUT(successes.count(), 1, kRunMs);
@@ -261,7 +262,7 @@ void tst_fwUpdateRoad::leavingTheTabMidRun()
 {
     QFETCH(QString, kind);
     fwUpdateForm f;
-    startLongRun(f, kind);
+    TACTILE_STEP(startLongRun(f, kind));
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
     f.stop();
     QCOMPARE(f.ui->lbRes->text(), QString("更新取消"));
@@ -280,7 +281,7 @@ void tst_fwUpdateRoad::leavingTheTabMidRun()
 void tst_fwUpdateRoad::destroyingTheTabMidRun()
 {
     auto* f = new fwUpdateForm;
-    startLongRun(*f, "CH347");
+    TACTILE_STEP(startLongRun(*f, "CH347"));
     delete f;
     QVERIFY(!sim::isDeviceOpen(world.ch347Bridge));
     QTest::qWait(300);

@@ -164,7 +164,7 @@ void TestSensorDebug::frameOnEachLink()
     QFETCH(QString, label);
     QFETCH(QByteArray, sent);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     type(f, text.isEmpty() ? "A" : text, withSum);
     if (text.isEmpty())
         QTest::keyClick(f.ui->leCh341Write, Qt::Key_Backspace);  // the text emptied by the user
@@ -214,7 +214,7 @@ void TestSensorDebug::readOfTheAnswer()
     QFETCH(int, length);
     QFETCH(QString, pattern);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     type(f, kQuery, true);
     QTest::mouseClick(f.ui->pbtnCh341Write, Qt::LeftButton);
     QTest::qWait(20);
@@ -236,7 +236,7 @@ void TestSensorDebug::failedBridgeRead()
 {
     QFETCH(int, link);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     // A read of zeros (whose zero sum bytes match) must not pass for a good one.
     sim::SensorFaults silent;
     silent.silent = true;
@@ -253,7 +253,7 @@ void TestSensorDebug::failedBridgeRead()
 void TestSensorDebug::serialReadTakesWhatArrived()
 {
     sensorDebugForm f;
-    connectTo(f, Serial);
+    TACTILE_STEP(connectTo(f, Serial));
     const QByteArray arrived = QByteArray::fromHex("55aa6ff1000000006f00 c302 0102030405060708");
     peer->sendRaw(arrived);
     QTRY_COMPARE_WITH_TIMEOUT(int(f.uart->port->bytesAvailable()), arrived.size(), 1000);
@@ -271,7 +271,7 @@ void TestSensorDebug::serialReadTakesWhatArrived()
 void TestSensorDebug::maskToTheMultiplexer()
 {
     sensorDebugForm f;
-    connectTo(f, Ch341);
+    TACTILE_STEP(connectTo(f, Ch341));
     f.ui->chkbInf1->setChecked(false);
     f.ui->chkbCh4->setChecked(true);
     f.ui->chkbCh5->setChecked(true);
@@ -283,7 +283,7 @@ void TestSensorDebug::maskToTheMultiplexer()
 void TestSensorDebug::maskReadChecksItsBoxes()
 {
     sensorDebugForm f;
-    connectTo(f, Ch347);
+    TACTILE_STEP(connectTo(f, Ch347));
     f.ui->chkbCh4->setChecked(true);
     f.ui->chkbCh5->setChecked(true);
     QTest::mouseClick(f.ui->pbtnSetPCA9548, Qt::LeftButton);
@@ -312,7 +312,7 @@ void TestSensorDebug::failedMaskRead()
     QFETCH(int, link);
     QFETCH(bool, allChecked);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     f.ui->chkbCh2->setChecked(true);
     sim::BridgeFaults fail;
     fail.failTransfers = -1;
@@ -358,7 +358,7 @@ void TestSensorDebug::closedLinkRefuses()
     QFETCH(int, link);
     QFETCH(QString, button);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     type(f, kQuery, true);
     QTest::mouseClick(f.ui->pbtnInfConnect, Qt::LeftButton);  // disconnect
     QCOMPARE(f.ui->pbtnInfConnect->text(), QString("连接"));
@@ -394,7 +394,7 @@ void TestSensorDebug::speedAtConnection()
     QFETCH(int, link);
     QFETCH(QStringList, speeds);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     QStringList items;
     for (int i = 0; i < f.ui->cbbDevSpeed->count(); ++i)
         items << f.ui->cbbDevSpeed->itemText(i);
@@ -415,7 +415,7 @@ void TestSensorDebug::speedAtConnection()
 void TestSensorDebug::reclickReplacesTheAdapter()
 {
     sensorDebugForm f;
-    connectTo(f, Ch341);
+    TACTILE_STEP(connectTo(f, Ch341));
     QPointer<class_ch341> first = f.ch341;
     f.ui->rbtnIIC->click();
     QVERIFY(!sim::isDeviceOpen(bridge));
@@ -431,7 +431,7 @@ void TestSensorDebug::reclickReplacesTheAdapter()
 void TestSensorDebug::writeThenReadWaits()
 {
     sensorDebugForm f;
-    connectTo(f, Ch341);
+    TACTILE_STEP(connectTo(f, Ch341));
     type(f, kQuery, true);
     f.ui->spbDelay->setValue(120);
     QTest::mouseClick(f.ui->pbtnCh341WR, Qt::LeftButton);
@@ -457,7 +457,7 @@ void TestSensorDebug::tabChangeDuringTheWait()
     QFETCH(int, link);
     QFETCH(QString, readEntry);
     sensorDebugForm f;
-    connectTo(f, Link(link));
+    TACTILE_STEP(connectTo(f, Link(link)));
     type(f, kQuery, true);
     f.ui->spbDelay->setValue(200);
     // Another tab becomes current while the console waits: its adapters go.

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace {
 
@@ -98,8 +99,8 @@ void TestSetSensorAddr::connectFindsTheSensor()
 {
     QFETCH(int, bridgeKind);
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind(bridgeKind));
-    connectWith(f, kBoard1);
+    TACTILE_STEP(startOn(f, sim::BridgeKind(bridgeKind)));
+    TACTILE_STEP(connectWith(f, kBoard1));
     QCOMPARE(f.ui->lbFingerState->text(), QString("扫描中。。。"));
     QCOMPARE(f.ui->pbtnInfConnect->text(), QString("断开"));
     QVERIFY(!f.ui->cbbInf->isEnabled() && !f.ui->cbbInfList->isEnabled() && !f.ui->cbbInfArg->isEnabled());
@@ -137,14 +138,14 @@ void TestSetSensorAddr::multiplexerByteOfEachChoice()
     QFETCH(QString, arg);
     QFETCH(QVector<uint8_t>, written);
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
     if (f.ui->cbbInfArg->findText(arg) < 0) {
         // Typed and entered: the editable combo takes it as a fifteenth item.
         f.ui->cbbInfArg->lineEdit()->setText(arg);
         QTest::keyClick(f.ui->cbbInfArg->lineEdit(), Qt::Key_Return);
         QCOMPARE(f.ui->cbbInfArg->currentIndex(), 14);
     }
-    connectWith(f, arg);
+    TACTILE_STEP(connectWith(f, arg));
     QCOMPARE(pcaWrites(transactions(kind, bridge)), written);
     QCOMPARE(sim::pcaControl(bridge), int(written.last()));
 }
@@ -152,8 +153,8 @@ void TestSetSensorAddr::multiplexerByteOfEachChoice()
 void TestSetSensorAddr::setAddress()
 {
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
-    connectWith(f, kBoard1);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
+    TACTILE_STEP(connectWith(f, kBoard1));
     QTRY_COMPARE_WITH_TIMEOUT(f.ui->spbCurrAddrHex->value(), int(kSensorAddr), kAnswerWaitMs);
 
     const QByteArray frame = QByteArray::fromHex("AA5500700000006F00DE01");
@@ -177,10 +178,10 @@ void TestSetSensorAddr::setAddress()
 void TestSetSensorAddr::setPressesPerPeriod()
 {
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
     // A press while the link is closed is not kept for later.
     QTest::mouseClick(f.ui->pbtnSet, Qt::LeftButton);
-    connectWith(f, kBoard1);
+    TACTILE_STEP(connectWith(f, kBoard1));
     QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), kAnswerWaitMs);
     QTest::qWait(200);
     QCOMPARE(sim::sensorState(sensor).addr, kSensorAddr);
@@ -201,8 +202,8 @@ void TestSetSensorAddr::setPressesPerPeriod()
 void TestSetSensorAddr::silentSensorIsLostAndFoundAgain()
 {
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
-    connectWith(f, kBoard1);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
+    TACTILE_STEP(connectWith(f, kBoard1));
     QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), kAnswerWaitMs);
 
     // Silenced right after an answer was read, so the time since then is the time since it.
@@ -213,13 +214,21 @@ void TestSetSensorAddr::silentSensorIsLostAndFoundAgain()
     sim::setSensorFaults(sensor, silent);
     QElapsedTimer since;
     since.start();
-    while (f.ui->lbFingerState->text() == "已连接" && since.elapsed() < 2000)
+    // A machine busy with other work may hold this process up; what it held it up by is not the
+    // tool's lateness, and is allowed on top of the 450 ms.
+    qint64 heldUp = 0;
+    qint64 last = 0;
+    while (f.ui->lbFingerState->text() == "已连接" && since.elapsed() < 2000) {
         QTest::qWait(2);
+        heldUp = std::max(heldUp, since.elapsed() - last - 2);
+        last = since.elapsed();
+    }
     QCOMPARE(f.ui->lbFingerState->text(), QString("断开"));
-    QVERIFY2(since.elapsed() >= 290 && since.elapsed() <= 450, qPrintable(QString::number(since.elapsed())));
+    QVERIFY2(since.elapsed() >= 290 && since.elapsed() <= 450 + heldUp,
+             qPrintable(QString("%1 ms, held up %2 ms").arg(since.elapsed()).arg(heldUp)));
 
     sim::setSensorFaults(sensor, sim::SensorFaults());
-    QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), 200);
+    QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), 2000);
     // Answering again, it stays found.
     QTest::qWait(600);
     QCOMPARE(f.ui->lbFingerState->text(), QString("已连接"));
@@ -228,7 +237,7 @@ void TestSetSensorAddr::silentSensorIsLostAndFoundAgain()
 void TestSetSensorAddr::visitElsewhereListsTheBridgeAgain()
 {
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
     class_uart::setExtraPortNames({"ttyNotABridge"});
     f.stop();
     QVERIFY(!f.ch341 && !f.uart && !f.ch347);
@@ -244,8 +253,8 @@ void TestSetSensorAddr::visitElsewhereListsTheBridgeAgain()
 void TestSetSensorAddr::disconnectAndBridgeLeaving()
 {
     setSensorAddrForm f;
-    startOn(f, sim::BridgeKind::Ch341);
-    connectWith(f, kBoard1);
+    TACTILE_STEP(startOn(f, sim::BridgeKind::Ch341));
+    TACTILE_STEP(connectWith(f, kBoard1));
     QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), kAnswerWaitMs);
     QTest::mouseClick(f.ui->pbtnInfConnect, Qt::LeftButton);
     QCOMPARE(f.ui->lbFingerState->text(), QString("接口未打开"));
@@ -259,7 +268,7 @@ void TestSetSensorAddr::disconnectAndBridgeLeaving()
     QVERIFY(sim::packetLog(bridge).isEmpty());
 
     // The bridge pulled out while connected closes the link the same way.
-    connectWith(f, kBoard1);
+    TACTILE_STEP(connectWith(f, kBoard1));
     QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbFingerState->text(), QString("已连接"), kAnswerWaitMs);
     QVERIFY(sim::unplug(bridge));
     sim::waitForNotifications();
