@@ -286,27 +286,39 @@ void TestWorkerSerial::silentSensorFoundAgainAfterAPass()
     QCOMPARE(worker->connected.last().record.addr, uint8_t(0x61));
     QVERIFY(!log.matching("^err$").isEmpty());  // the polls it left unanswered
 
-    // What the line carried from the silence on: each tick polls 0x62 once; a poll of 0x61 that
-    // discovery's first request follows is the probe that finds it again.
+    // What the line carried from the silence on: each tick polls every registered sensor once,
+    // 0x61 and 0x62 in turn; once 0x61 is gone, polls of 0x62 follow each other. A poll of 0x61
+    // after that is a probe, and the first one that discovery's first request follows found it
+    // again (a busy machine may let an earlier probe of 0x61 slip: the walk then comes round
+    // once more).
     using Heard = SerialSensorPeer::Heard;
     const QVector<Heard> heard = peer->heard().mid(from);
-    auto isRefind = [&](int i) {
-        return i + 1 < heard.size() && heard[i + 1].addr == 0x61 && heard[i + 1].code == 0x7F;
-    };
-    int refind = -1;
+    const auto isPoll = [&](int i, uint8_t addr) { return heard[i].code < 0 && heard[i].addr == addr; };
     int lastTickPoll = -1;  // of 0x61: it is registered up to here
-    for (int i = 0; i < heard.size() && refind < 0; ++i) {
-        if (heard[i].code < 0 && heard[i].addr == 0x61)
-            (isRefind(i) ? refind : lastTickPoll) = i;
+    int previousTick = -1;  // the last poll of 0x62 seen
+    for (int i = 0; i < heard.size(); ++i) {
+        if (isPoll(i, 0x61)) {
+            lastTickPoll = i;
+        } else if (isPoll(i, 0x62)) {
+            if (previousTick > lastTickPoll && lastTickPoll >= 0)
+                break;  // two ticks without 0x61
+            previousTick = i;
+        }
     }
-    QVERIFY(refind > 0);
+    QVERIFY(lastTickPoll >= 0);
+    int refind = -1;
+    for (int i = lastTickPoll + 1; i + 1 < heard.size() && refind < 0; ++i) {
+        if (isPoll(i, 0x61) && heard[i + 1].addr == 0x61 && heard[i + 1].code == 0x7F)
+            refind = i;
+    }
+    QVERIFY(refind > lastTickPoll);
     int ticks = 0;
     int sinceProbe = -1;
     int probes = 0;
     uint8_t walk = 0;  // the address probed last
     for (int i = 0; i <= refind; ++i) {
         const Heard& h = heard[i];
-        if (h.code >= 0 || (h.addr == 0x61 && i != refind)) {
+        if (h.code >= 0 || (h.addr == 0x61 && i <= lastTickPoll)) {
             continue;  // requests, and polls of the sensor while it is registered
         } else if (h.addr == 0x62) {
             ++ticks;
@@ -317,9 +329,11 @@ void TestWorkerSerial::silentSensorFoundAgainAfterAPass()
         if (sinceProbe >= 0)
             QCOMPARE(sinceProbe, 101);
         if (walk) {
-            uint8_t expected = workerWorld::nextProbeAddress(walk);
+            // One address on, 0x6F followed by 0x01; addresses of registered sensors are passed over.
+            const auto next = [](uint8_t a) { return uint8_t(a == 0x6F ? 0x01 : a + 1); };
+            uint8_t expected = next(walk);
             while (expected == 0x62 || (expected == 0x61 && i < lastTickPoll))
-                expected = workerWorld::nextProbeAddress(expected);
+                expected = next(expected);
             QCOMPARE(int(h.addr), int(expected));
         }
         walk = h.addr;

@@ -140,7 +140,5 @@ struct Probe {
     uint8_t addr;
 };
 QVector<Probe> probes(const QVector<BusOp>& ops);
-// The address the probe walk of a channel tries after addr: 0x61..0x6F, then 0x01..0x6F, round.
-inline uint8_t nextProbeAddress(uint8_t addr) { return uint8_t(addr % 0x6F + 1); }
 
 }  // namespace workerWorld
