@@ -21,7 +21,13 @@ constexpr int64_t kOfferEveryMs = 500;
 constexpr uint8_t kBootCode = 0xA1;
 constexpr int kMinRequest = 6;
 
-// CRC-16/XMODEM, worked out here on its own so that the simulator checks the sender's.
+int payloadSize(uint8_t start)
+{
+    return start == kStx ? 1024 : 128;
+}
+
+}  // namespace
+
 uint16_t crcXmodem(const QByteArray& bytes)
 {
     uint16_t crc = 0;
@@ -32,13 +38,6 @@ uint16_t crcXmodem(const QByteArray& bytes)
     }
     return crc;
 }
-
-int payloadSize(uint8_t start)
-{
-    return start == kStx ? 1024 : 128;
-}
-
-}  // namespace
 
 bool isBootRequest(const QByteArray& f)
 {

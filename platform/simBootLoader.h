@@ -46,6 +46,9 @@ struct BootLoaderState {
 
 // The reset request that enters the loader: AA 55, any byte 2, command 0xA1, its closing sum.
 bool isBootRequest(const QByteArray& frame);
+// CRC-16/XMODEM of a block's payload, worked out on the loader's side on its own, so that the
+// simulator checks the sender's (and tests can build packets without the sender's code).
+uint16_t crcXmodem(const QByteArray& bytes);
 
 class YmodemReceiver {
 public:

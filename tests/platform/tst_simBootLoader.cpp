@@ -3,7 +3,6 @@
 
 #include "ch347dll.h"
 #include "class_uart.h"
-#include "class_ymodem.h"
 #include "ptyPair.h"
 #include "serialBootPeer.h"
 #include "simBus.h"
@@ -20,7 +19,7 @@ constexpr char kC = 0x43;
 QByteArray packet(char start, uint8_t number, QByteArray payload)
 {
     payload.append(QByteArray((start == 0x02 ? 1024 : 128) - payload.size(), '\0'));
-    const uint16_t crc = class_ymodem::crc16(payload.constData(), payload.size());
+    const uint16_t crc = sim::crcXmodem(payload);
     QByteArray p;
     p.append(start).append(char(number)).append(char(~number)).append(payload);
     return p.append(char(crc >> 8)).append(char(crc & 0xFF));

@@ -119,13 +119,20 @@ private slots:
 void tst_ymodem::wholePackets_data()
 {
     QTest::addColumn<int>("size");
-    for (int size : {0, 1, 128, 129, 1000, 1024, 1025, 2048, 2049})
-        QTest::addRow("%d bytes", size) << size;
+    QTest::addColumn<QString>("blocks");  // payload sizes of the data blocks, in order
+    const struct {
+        int size;
+        const char* blocks;
+    } rows[] = {{0, ""},         {1, "128"},        {128, "128"},       {129, "1024"},           {1000, "1024"},
+                {1024, "1024"}, {1025, "1024,128"}, {2048, "1024,1024"}, {2049, "1024,1024,128"}};
+    for (const auto& r : rows)
+        QTest::addRow("%d bytes", r.size) << r.size << QString(r.blocks);
 }
 
 void tst_ymodem::wholePackets()
 {
     QFETCH(int, size);
+    QFETCH(QString, blocks);
     const QByteArray image = imageOf(size);
     Owner o(image);
     o.run();
@@ -141,17 +148,18 @@ void tst_ymodem::wholePackets()
         QCOMPARE(o.packets.size(), 1);  // its ACK ends the transfer
         return;
     }
-    // Blocks: 1024 bytes while more than 128 remain, then 128; 0x1A fill.
+    // Blocks of the listed sizes, the image's bytes in order, 0x1A fill.
     QVector<QByteArray> expected;
     int at = 0;
-    for (uint8_t n = 1; at < size; ++n) {
-        const int left = size - at;
-        const int payload = left > 128 ? 1024 : 128;
-        const int carried = std::min(left, payload);
-        expected << expectedBlock(payload == 1024 ? 0x02 : 0x01, n,
+    uint8_t n = 1;
+    for (const QString& block : blocks.split(',', Qt::SkipEmptyParts)) {
+        const int payload = block.toInt();
+        const int carried = std::min(size - at, payload);
+        expected << expectedBlock(payload == 1024 ? 0x02 : 0x01, n++,
                                   image.mid(at, carried) + QByteArray(payload - carried, 0x1A));
         at += carried;
     }
+    QCOMPARE(at, size);
     QCOMPARE(o.packets.size(), 1 + expected.size() + 2);
     for (int i = 0; i < expected.size(); ++i) {
         const QByteArray& p = o.packets[1 + i];
