@@ -3,8 +3,10 @@
 //
 //     worker_bench [seconds]      (default 10)
 //
-// Prints the frames delivered per second per sensor, the worker thread's CPU time per delivered
-// frame and, with the link connected and no sensor on the bus, the worker's share of one core.
+// Prints per sensor the frames the simulated sensor produced (the steps of its sequence byte)
+// beside those the worker reported, with the line "captured: R of P frames produced (X %)", the
+// frames delivered per second, the worker thread's CPU time per delivered frame and, with the
+// link connected and no sensor on the bus, the worker's share of one core.
 // CPU time is the worker thread's own clock (CLOCK_THREAD_CPUTIME_ID); it includes the simulated
 // bridge library, which runs in the worker's thread as the real one would. The window opens after
 // discovery: while polling and probing empty addresses the worker does not sleep, so the figures
@@ -13,6 +15,7 @@
 #include "class_sensorCmd.h"
 #include "fingerParams.h"
 #include "fingerThread.h"
+#include "frameCapture.h"
 #include "simBus.h"
 
 #include <QCoreApplication>
@@ -36,6 +39,7 @@ constexpr int kPortOfChannel[kChannels] = {4, 5, 6, 3, 2, 0};  // the worker's c
 constexpr uint8_t kTypes[2] = {43, 20};
 constexpr uint8_t kSensorAddr = 0x61;
 constexpr uint32_t kFramePeriodMs = 1;
+constexpr int kSeqByte = 4;  // of a data frame
 constexpr double kFrameTargetUs = 20;
 constexpr double kIdleTargetPercent = 5;
 
@@ -102,7 +106,12 @@ public:
         QObject::connect(worker, &fingerThread::si_ch341Connected, &receiver, [this] { connected = true; });
         QObject::connect(worker, &fingerThread::si_connectedSensor, &receiver, [this](sensor_ts) { ++sensors; });
         QObject::connect(worker, &fingerThread::si_updateData1, &receiver,
-                         [this](uint8_t ch, uint8_t, QVector<uint8_t>) { ++frames[ch % kChannels]; });
+                         [this](uint8_t ch, uint8_t, QVector<uint8_t> pack, qint64 readMs) {
+                             const int c = ch % kChannels;
+                             ++frames[c];
+                             if (counting && pack.size() > kSeqByte)
+                                 capture[c].add(counts[c].add(pack[kSeqByte], readMs));
+                         });
         thread.start();
     }
     ~Run()
@@ -132,6 +141,11 @@ public:
     bool connected = false;
     int sensors = 0;
     qint64 frames[kChannels] = {};
+    bool counting = false;  // from the first report of the measured window
+    FrameCapture counts[kChannels] = {FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs),
+                                      FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs),
+                                      FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs)};
+    CaptureTally capture[kChannels];
     clockid_t cpuClock{};
 };
 
@@ -189,20 +203,27 @@ int main(int argc, char** argv)
     runFor(200);  // let the last registration's answers settle
     for (qint64& f : run.frames)
         f = 0;
+    run.counting = true;
     const double cpu0 = threadCpuMs(run.cpuClock);
     QElapsedTimer wall;
     wall.start();
     runFor(1000 * seconds);
     const double cpuMs = threadCpuMs(run.cpuClock) - cpu0;
     const double wallS = wall.elapsed() / 1000.0;
+    run.counting = false;
 
     qint64 total = 0;
+    CaptureTally all;
     std::printf("worker bench: CH341 + PCA9548, %d sensors, frame period %u ms, %d s\n", kChannels,
                 kFramePeriodMs, seconds);
     for (int ch = 0; ch < kChannels; ++ch) {
         total += run.frames[ch];
-        std::printf("  channel %d (type %d): %.0f frames/s\n", ch, kTypes[ch % 2], run.frames[ch] / wallS);
+        all.add(run.capture[ch]);
+        std::printf("  channel %d (type %d): %lld produced, %lld reported, %.0f frames/s\n", ch, kTypes[ch % 2],
+                    static_cast<long long>(run.capture[ch].produced), static_cast<long long>(run.capture[ch].captured),
+                    run.frames[ch] / wallS);
     }
+    std::printf("%s\n", qPrintable(all.line()));
     const double usPerFrame = total ? 1000.0 * cpuMs / double(total) : 0;
     std::printf("worker CPU per delivered frame: %.2f us (target <= %.0f us)\n", usPerFrame, kFrameTargetUs);
     std::printf("worker CPU share while polling: %.1f %% of one core\n", 100 * cpuMs / (1000 * wallS));

@@ -14,8 +14,10 @@
 #include <QTimer>
 #include <QtEndian>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <initializer_list>
+#include <thread>
 
 namespace {
 
@@ -35,7 +37,11 @@ constexpr uint8_t kPcaAllOff = pca9548::kAllOff;
 constexpr uint8_t kFirstLastAddr = 0x60;
 constexpr int kAddrCycle = 111;
 
-constexpr int kTickMs = 1;
+// A tick every millisecond, on a schedule of the tick's own: Qt waits whole milliseconds from a
+// timer's late wake-up, so a 1 ms timer ticks every 1.05 to 1.2 ms, and a sensor that makes a
+// frame every 1 or 2 ms loses frames to that slip. The timer fires whenever the worker's loop is
+// free; each tick first waits for its slot.
+constexpr std::chrono::microseconds kTickPeriod(1000);
 constexpr int kRateMs = 1000;
 constexpr int kAgeStepMs = 200;
 constexpr int kRescanMs = 500;
@@ -361,7 +367,8 @@ void fingerThread::onLinkClosed()
 void fingerThread::timerStart(uint16_t site)
 {
     qDebug("start:%d", site);
-    tickTimer->start(kTickMs);
+    nextTick = {};
+    tickTimer->start(0);
     hzTimer->start(kRateMs);
 }
 
@@ -380,6 +387,7 @@ void fingerThread::tick()
     if (ticking || infoList.size() != kChannelCount)
         return;
     ticking = true;
+    waitForTickSlot();
     tickEpoch = linkEpoch;
     if (s_tickChannel >= kChannelCount)
         s_tickChannel = 0;
@@ -402,6 +410,18 @@ void fingerThread::tick()
         s_tickChannel = uint8_t((idx + 1) % kChannelCount);
     setPcaState(kPcaAllOff);
     ticking = false;
+}
+
+void fingerThread::waitForTickSlot()
+{
+    const auto now = std::chrono::steady_clock::now();
+    // A tick that came a whole period late (a long transfer, a command's wait) starts the schedule
+    // afresh rather than making up for the lost slots in a burst.
+    if (nextTick == std::chrono::steady_clock::time_point() || now > nextTick + kTickPeriod)
+        nextTick = now;
+    else if (now < nextTick)
+        std::this_thread::sleep_until(nextTick);
+    nextTick += kTickPeriod;
 }
 
 void fingerThread::reportRates()
@@ -707,6 +727,7 @@ void fingerThread::readSensor(uint8_t /*idx*/)
         setPcaState(infoList[ch].mask);
         for (int i = 0; i < infoList[ch].sensors.size(); ++i) {
             const uint16_t n = getSensorData(infoList[ch].sensors[i].addr, &infoList[ch].sensors[i]);
+            const qint64 readMs = frameClock::nowMs();
             if (interrupted())
                 return;  // the link closed inside the wait: the records are gone
             auto& sensors = infoList[ch].sensors;
@@ -723,7 +744,7 @@ void fingerThread::readSensor(uint8_t /*idx*/)
                 s.hz = uint16_t(s.hz + uint8_t(s.pack[kSeqByte] - s.seq));
                 ++s.rHz;
                 s.seq = s.pack[kSeqByte];
-                emit si_updateData1(s.infIdx, s.addr, s.pack);
+                emit si_updateData1(s.infIdx, s.addr, s.pack, readMs);
             }
         }
     }

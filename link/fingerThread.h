@@ -2,6 +2,7 @@
 // The bus worker: owns the link in its own thread, finds sensors, polls their frames and runs the
 // panels' command queue.
 
+#include "frameClock.h"
 #include "sensor_ts.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <chrono>
 #include <cstdint>
 
 class class_ch341;
@@ -50,7 +52,9 @@ signals:
     void si_ch341Disconnected();
     void si_ch341ListUpdate(QVector<QString> ch341List);
     void si_setHz1(uint8_t infIdx, uint8_t addr, uint16_t hz, uint16_t rHz);
-    void si_updateData1(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack);
+    // readMs: when the frame was read off the bus (frameClock), so that its log row tells when it
+    // was measured however long it waits for the GUI.
+    void si_updateData1(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack, qint64 readMs = frameClock::kNoTime);
     void si_cmdRsp1(uint8_t infIdx, uint8_t addr, QByteArray req, QByteArray rsp);
     void si_cmdRspErr1(uint8_t infIdx, uint8_t addr, QByteArray req, QByteArray rsp);
     void si_stop();
@@ -92,6 +96,7 @@ private:
 
     // The tick and its steps.
     void tick();
+    void waitForTickSlot();
     void reportRates();
     void advanceAges();
     uint8_t setPcaState(uint8_t state);
@@ -136,4 +141,5 @@ private:
     bool ticking = false;      // serial waits deliver timer events; the tick must not nest
     uint32_t linkEpoch = 0;    // advanced by every close: a step that waited re-checks it
     uint32_t tickEpoch = 0;
+    std::chrono::steady_clock::time_point nextTick;  // slot of the next tick; unset until the first
 };

@@ -266,7 +266,7 @@ void fingerForm::showRows()
     }
 }
 
-void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack)
+void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack, qint64 readMs)
 {
     if (!isMine(infIdx, addr) || !ff)
         return;
@@ -279,7 +279,7 @@ void fingerForm::sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pa
     if (!displayClock->isActive() && !displayWaits)
         startDisplayClock();
     emit si_sendDataStrList(this->infIdx, this->addr, ff->dataList);
-    save();
+    save(frameClock::orNow(readMs));
 }
 
 void fingerForm::startDisplayClock()
@@ -337,7 +337,7 @@ void fingerForm::paintEvent(QPaintEvent* event)
         startDisplayClock();
 }
 
-void fingerForm::save()
+void fingerForm::save(qint64 rowMs)
 {
     if (!ui->chkbtnSave->isChecked()) {
         stopLogging();
@@ -354,7 +354,7 @@ void fingerForm::save()
             return;
         }
     }
-    if (!csvLog.writeFrame(*ff, QDateTime::currentMSecsSinceEpoch()))
+    if (!csvLog.writeFrame(*ff, rowMs))
         logWriteFailed(csvLog.path());
 }
 

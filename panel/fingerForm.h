@@ -3,6 +3,7 @@
 
 #include "class_csvLog.h"
 #include "class_finger.h"
+#include "frameClock.h"
 #include "sensor_ts.h"
 
 #include <QByteArray>
@@ -84,7 +85,8 @@ public:
 
 public slots:
     void sl_connectedFinger(uint8_t infIdx, uint8_t addr, sensor_ts info);
-    void sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack);
+    // readMs: when the worker read the frame (frameClock); a frame without it is stamped on arrival.
+    void sl_updateData(uint8_t infIdx, uint8_t addr, QVector<uint8_t> pack, qint64 readMs = frameClock::kNoTime);
     void sl_setHz(uint8_t infIdx, uint8_t addr, uint16_t hz, uint16_t rHz);
     void sl_cmdRsp(uint8_t infIdx, uint8_t addr, QByteArray req, QByteArray rsp);
     void sl_cmdRspErr(uint8_t infIdx, uint8_t addr, QByteArray req, QByteArray rsp);
@@ -137,7 +139,7 @@ private:
     void showRows();
     void displayTick();
     void startDisplayClock();
-    void save();
+    void save(qint64 rowMs);
     void stopLogging();
     void logWriteFailed(const QString& path);
 

@@ -183,6 +183,8 @@ struct SensorState {
     QVector<QByteArray> requests; // every accepted request, in order
     QVector<QByteArray> rawWrites;// every write transaction's bytes, valid or not
     int answersServed = 0;
+    uint32_t lastFrameServed = 0; // number of the data frame the last read got (the sensor's
+                                  // frames count from 1, one per period); 0 before any
 };
 
 // Empties the world: waits for running plug threads, then removes every bridge and sensor with

@@ -145,6 +145,7 @@ SensorState SimSensor::state() const
     s.requests = requests_;
     s.rawWrites = rawWrites_;
     s.answersServed = answersServed_;
+    s.lastFrameServed = lastFrameServed_;
     return s;
 }
 
@@ -241,6 +242,8 @@ bool SimSensor::begin(bool read, int64_t nowMs)
     out_ = read ? output(nowMs, &servingAnswer_) : QByteArray();
     if (!read)
         servingAnswer_ = false;
+    else if (!servingAnswer_ && !out_.isEmpty())
+        lastFrameServed_ = frameIndex(nowMs);
     return true;
 }
 

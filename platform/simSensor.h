@@ -97,6 +97,7 @@ private:
     QVector<QByteArray> requests_;
     QVector<QByteArray> rawWrites_;
     int answersServed_ = 0;
+    uint32_t lastFrameServed_ = 0;
 };
 
 }  // namespace detail

@@ -231,10 +231,13 @@ void TestWorkerPolling::linkEnds()
     QCOMPARE(worker->frames.size(), frames);
     if (how == 2) {
         // The worker's end: the loop returns, then stop() runs once more, then the thread's end
-        // deletes it (the worker's thread logs all of it, after its last report).
+        // deletes it (the worker's thread logs all of it, after its last report). The stop
+        // request itself runs first only when the worker took it before the thread's quit.
         QVERIFY(log.waitFor("^fingerThread delete$"));
-        QCOMPARE(log.matching("^fingerThread (stop|exit)$"),
-                 QStringList({"fingerThread stop", "fingerThread exit", "fingerThread stop"}));
+        QStringList ends = log.matching("^fingerThread (stop|exit)$");
+        if (ends.size() == 3 && ends.first() == "fingerThread stop")
+            ends.removeFirst();
+        QCOMPARE(ends, QStringList({"fingerThread exit", "fingerThread stop"}));
     }
     if (how == 1) {
         // Connecting again finds both sensors again.

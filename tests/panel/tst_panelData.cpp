@@ -7,6 +7,7 @@
 #include "catalogueFrames.h"
 #include "class_csvLog.h"
 #include "dataForm.h"
+#include "frameClock.h"
 #include "hooks.h"
 #include "testMain.h"
 #include "warningRecorder.h"
@@ -116,6 +117,7 @@ private slots:
     void frameRateLabel();
     void resetForgetsTheView();
     void csvHeaderAndRows();
+    void csvRowTimeIsTheReadTime();
     void csvWithProximityColumns();
     void csvOffCreatesNothing();
     void csvNewFileAfterSwitchingOn();
@@ -513,11 +515,12 @@ void tst_panelData::csvHeaderAndRows()
     auto p = panelFor(31);
     feed(*p, frame31(1, 11));  // logging off: nothing written
     p->ui->chkbtnSave->setChecked(true);
-    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    // Frames handed over without a read time are stamped on arrival, on the frame clock.
+    const qint64 before = frameClock::nowMs();
     feed(*p, frame31(2, 11));
     feed(*p, corrupted(frame31(3, 12)));  // rejected: not logged
     feed(*p, frame31(4, 13));
-    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    const qint64 after = frameClock::nowMs();
     const QString path = p->savePath();
     QVERIFY(path.startsWith(p->saveDir + "/"));
     p->ui->chkbtnSave->setChecked(false);  // ends the file and writes what is buffered
@@ -538,6 +541,22 @@ void tst_panelData::csvHeaderAndRows()
         QCOMPARE(QString::fromUtf8(line.mid(comma)), rows[i]);
         QCOMPARE(line.count(',') + 1, lines[0].count(',') + 1);  // a title over every column
     }
+}
+
+void tst_panelData::csvRowTimeIsTheReadTime()
+{
+    // Frames that waited for the window carry when the worker read them, not when they arrived.
+    auto p = panelFor(31);
+    p->ui->chkbtnSave->setChecked(true);
+    const qint64 readMs[] = {frameClock::nowMs() - 5000, frameClock::nowMs() - 4990, frameClock::nowMs() - 4979};
+    for (int i = 0; i < 3; ++i)
+        p->sl_updateData(p->infIdx, p->addr, catalogueFrames::toPack(frame31(uint8_t(i + 1), 11)), readMs[i]);
+    const QString path = p->savePath();
+    p->ui->chkbtnSave->setChecked(false);
+    const QList<QByteArray> lines = readAll(path).split('\n');
+    QCOMPARE(lines.size(), 5);  // header, three rows, the empty rest
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(lines[1 + i].split(',').value(0).toLongLong(), readMs[i]);
 }
 
 void tst_panelData::csvWithProximityColumns()

@@ -4,6 +4,7 @@
 #include "class_tcp.h"
 #include "fingerForm.h"
 #include "fingerThread.h"
+#include "frameClock.h"
 #include "hooks.h"
 #include "orvalisForm.h"
 #include "sensorViewFixture.h"
@@ -14,10 +15,12 @@
 #include "workerHarness.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMutex>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -56,6 +59,7 @@ private slots:
     void multiWindowModeTilesFullHeight();
     void emptyDeviceListSendsNothing();
     void framesReachTheirOwnPanelsFromTheFirst();
+    void rowTimesAreWhenTheFramesWereRead();
     void streamSendsOneSamplePerFrameOfTheActivePanel();
 
 private:
@@ -67,6 +71,12 @@ private:
     QMdiSubWindow* window(const Shown& s) const { return bus.window(s.channel, s.addr); }
     QTreeWidgetItem* item(const Shown& s) const;
     void verifyNothingShown();
+    // The rows of the one log file of a sensor: its time and sequence byte fields.
+    struct Row {
+        qint64 ms;
+        uint8_t seq;
+    };
+    QVector<Row> loggedRows(const Shown& s) const;
 
     fingerForm* panel(const Shown& s) const { return bus.panel(s.channel, s.addr); }
 
@@ -381,18 +391,88 @@ void TestSensorView::framesReachTheirOwnPanelsFromTheFirst()
 
     // Each log holds exactly the frames the worker reported for its sensor, the first included.
     for (const Shown& s : sensors) {
-        const QStringList files = QDir(orvalisForm::dataFolder())
-                                      .entryList({QString::asprintf("*__%d__0x%02X.csv", s.channel + 1, s.addr)},
-                                                 QDir::Files);
-        QCOMPARE(files.size(), 1);
-        QFile f(orvalisForm::dataFolder() + "/" + files.first());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        f.readLine();  // the header
         QByteArray logged;
-        while (!f.atEnd())
-            logged.append(char(f.readLine().split(',').value(1).toInt()));
+        for (const Row& row : loggedRows(s))
+            logged.append(char(row.seq));
         QVERIFY2(logged.size() > 10, qPrintable(s.window()));
         QCOMPARE(logged.toHex(), reported.value(s.window()).toHex());
+    }
+}
+
+QVector<TestSensorView::Row> TestSensorView::loggedRows(const Shown& s) const
+{
+    QVector<Row> rows;
+    const QStringList files =
+        QDir(orvalisForm::dataFolder())
+            .entryList({QString::asprintf("*__%d__0x%02X.csv", s.channel + 1, s.addr)}, QDir::Files);
+    if (files.size() != 1)
+        return rows;
+    QFile f(orvalisForm::dataFolder() + "/" + files.first());
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    f.readLine();  // the header
+    while (!f.atEnd()) {
+        const QList<QByteArray> fields = f.readLine().split(',');
+        rows.append({fields.value(0).toLongLong(), uint8_t(fields.value(1).toInt())});
+    }
+    return rows;
+}
+
+void TestSensorView::rowTimesAreWhenTheFramesWereRead()
+{
+    const Shown sensor{0, 0x61, "VX-A"};
+    addSensor(sensor);
+    view->start();
+    QTRY_VERIFY(view->worker);
+
+    // In the worker's thread, right after each report leaves it: the time, on the program's frame
+    // clock. A frame's read lies between the report before it and its own.
+    QMutex lock;
+    QVector<qint64> reportedMs;
+    QObject receiver;
+    connect(view->worker, &fingerThread::si_connectedSensor, &receiver, [this, sensor](const sensor_ts&) {
+        if (fingerForm* p = panel(sensor))
+            p->findChild<QCheckBox*>("chkbtnSave")->setChecked(true);
+    });
+    connect(
+        view->worker, &fingerThread::si_updateData1, &receiver,
+        [&](uint8_t, uint8_t, const QVector<uint8_t>&) {
+            const qint64 now = frameClock::nowMs();
+            QMutexLocker locked(&lock);
+            reportedMs.append(now);
+        },
+        Qt::DirectConnection);
+    auto reports = [&] {
+        QMutexLocker locked(&lock);
+        return reportedMs.size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    TACTILE_STEP(waitShown({sensor}));
+    QTRY_VERIFY_WITH_TIMEOUT(reports() > 10, kFoundMs);
+
+    // The window stalls while the worker goes on reading: its frames wait for the GUI thread.
+    const int before = reports();
+    QDeadlineTimer hang(kFoundMs);
+    while (reports() < before + 20 && !hang.hasExpired())
+        QThread::msleep(1);
+    QVERIFY2(reports() >= before + 20, "the worker read nothing while the window stalled");
+    QTRY_VERIFY(reports() > before + 25);
+
+    view->stop();  // the panel goes with the worker's reports and closes its log
+    QTRY_VERIFY(view->findChildren<fingerForm*>().isEmpty());
+
+    const QVector<Row> rows = loggedRows(sensor);
+    QMutexLocker locked(&lock);
+    QCOMPARE(rows.size(), reportedMs.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const qint64 earliest = i > 0 ? reportedMs[i - 1] : 0;
+        QVERIFY2(rows[i].ms >= earliest && rows[i].ms <= reportedMs[i],
+                 qPrintable(QString("row %1 at %2 ms, its report at %3 ms, the one before at %4 ms")
+                                .arg(i)
+                                .arg(rows[i].ms)
+                                .arg(reportedMs[i])
+                                .arg(earliest)));
     }
 }
 

@@ -66,8 +66,8 @@ void WorkerHarness::start()
         disconnected.append({s, elapsedMs()});
         events << "gone " + where(s.infIdx, s.addr);
     });
-    connect(w, &fingerThread::si_updateData1, this, [this](uint8_t i, uint8_t a, QVector<uint8_t> pack) {
-        frames.append({i, a, pack, elapsedMs()});
+    connect(w, &fingerThread::si_updateData1, this, [this](uint8_t i, uint8_t a, QVector<uint8_t> pack, qint64 readMs) {
+        frames.append({i, a, pack, elapsedMs(), readMs});
     });
     connect(w, &fingerThread::si_setHz1, this, [this](uint8_t i, uint8_t a, uint16_t hz, uint16_t rHz) {
         rates.append({i, a, hz, rHz, elapsedMs(), frames.size()});

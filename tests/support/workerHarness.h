@@ -24,6 +24,7 @@ public:
         uint8_t addr;
         QVector<uint8_t> pack;
         qint64 atMs;
+        qint64 readMs;  // when the worker read it (frameClock)
     };
     struct Rate {
         uint8_t infIdx;
@@ -54,6 +55,8 @@ public:
     // Stops the worker and joins its thread, then takes in the reports still queued.
     void stop();
     bool running() const { return thread.isRunning(); }
+    // The running worker (lives in its own thread), null when none.
+    fingerThread* workerObject() const { return worker; }
 
     void connectLink(const QString& id) { emit si_connectCh341(id); }
     void disconnectLink() { emit si_disconnectCh341(); }
