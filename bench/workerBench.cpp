@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
+#include <vector>
 
 namespace {
 
@@ -142,9 +143,7 @@ public:
     int sensors = 0;
     qint64 frames[kChannels] = {};
     bool counting = false;  // from the first report of the measured window
-    FrameCapture counts[kChannels] = {FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs),
-                                      FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs),
-                                      FrameCapture(kFramePeriodMs), FrameCapture(kFramePeriodMs)};
+    std::vector<FrameCapture> counts = std::vector<FrameCapture>(kChannels, FrameCapture(kFramePeriodMs));
     CaptureTally capture[kChannels];
     clockid_t cpuClock{};
 };
