@@ -3,12 +3,14 @@
 #include "Widget.h"
 #include "class_settings.h"
 #include "fwUpdateForm.h"
+#include "logRecorder.h"
 #include "orvalisForm.h"
 #include "qMain.h"
 #include "sensorDebugForm.h"
 #include "setSensorAddrForm.h"
 #include "testMain.h"
 #include "ui_Widget.h"
+#include "viewFactory.h"
 
 #include <QMutex>
 #include <QRegularExpression>
@@ -75,6 +77,7 @@ private slots:
     void init();
     void windowTitleAndTabs();
     void constructionStartsSensorView();
+    void startUpMakesNoViewWithoutSensor();
     void tabHandler_data();
     void tabHandler();
     void userMovesBetweenTools();
@@ -125,6 +128,20 @@ void TestStartup::constructionStartsSensorView()
     QVERIFY(!w.ui->wgUpdate->isStarted());
     QVERIFY(!w.ui->wgSetAddr->isStarted());
     QVERIFY(!w.ui->wgDebug->isStarted());
+}
+
+void TestStartup::startUpMakesNoViewWithoutSensor()
+{
+    // The views are built in, so sizing the window could make them.
+    QVERIFY(viewFactory::isRegistered(17));
+    LogRecorder log;
+    Widget w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(!log.matching("^orvalisForm start$").isEmpty());
+    // A view or panel logs itself as it is made ("fingerForm_17 new", "fingerForm new"), and a
+    // view without a catalogue record says "not found finger prg": none of it before a sensor.
+    QCOMPARE(log.matching("fingerForm|not found finger"), QStringList());
 }
 
 void TestStartup::tabHandler_data()
