@@ -29,7 +29,7 @@ QSize freshMinimumSize(QWidget& widget);
 // The least size of a view of that class, from its form; invalid when the class has no measure.
 QSize formMinimumSize(uint8_t classNumber);
 // The largest of those sizes among the registered views, width and height each on its own. Taken
-// from the forms alone: no view is made (a made view logs itself as a sensor's would).
+// from the forms alone: no view is made, so sizing the window logs none before a sensor comes.
 QSize largestMinimumSize();
 
 }  // namespace viewFactory
