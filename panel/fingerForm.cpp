@@ -37,20 +37,7 @@ fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-
-    // Offer only what the sensors support: no run time, no calibration page, no hidden groups.
-    ui->label_19->hide();
-    ui->lbRunTime->hide();
-    ui->tabWidget->removeTab(kTabCalibration);
-    ui->groupBox_4->hide();
-    ui->tbwThreshold->show();
-    ui->groupBox_3->hide();
-    ui->groupBox_5->hide();
-    ui->groupBox_6->hide();
-    ui->chkbtnAutoDacPowerUp->hide();
-    ui->groupBox_7->hide();
-    ui->widget_2->hide();
-    ui->groupBox->show();
+    shapeForm(*ui);
 
     auto* modes = new QButtonGroup(this);
     modes->addButton(ui->rbtnModeNor);
@@ -60,19 +47,7 @@ fingerForm::fingerForm(uint8_t infIdx, uint8_t addr, QWidget* parent)
     if (!QDir().mkpath(saveDir))
         qDebug() << "data folder not created:" << QDir::toNativeSeparators(saveDir);
 
-    ui->tbwThreshold->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui->tbwThreshold->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui->tbwCaliTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    ui->tbwCaliTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    for (QTableWidget* t : {ui->tbwCaliCh, ui->tbwCaliChGroup, ui->tbwCaliMaxAuto}) {
-        t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-        t->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-        t->horizontalHeader()->hide();
-        t->verticalHeader()->hide();
-    }
-
     cmdFuncInit();
-    ui->tabWidget->setCurrentIndex(kTabInfo);
 
     countdownTimer = new QTimer(this);
     countdownTimer->setInterval(kCountdownStepMs);
@@ -101,18 +76,57 @@ fingerForm::~fingerForm()
     delete ui;
 }
 
+void fingerForm::shapeForm(Ui::fingerForm& ui)
+{
+    // Offer only what the sensors support: no run time, no calibration page, no hidden groups.
+    ui.label_19->hide();
+    ui.lbRunTime->hide();
+    ui.tabWidget->removeTab(kTabCalibration);
+    ui.groupBox_4->hide();
+    ui.tbwThreshold->show();
+    ui.groupBox_3->hide();
+    ui.groupBox_5->hide();
+    ui.groupBox_6->hide();
+    ui.chkbtnAutoDacPowerUp->hide();
+    ui.groupBox_7->hide();
+    ui.widget_2->hide();
+    ui.groupBox->show();
+    // The page shown sizes the tab widget.
+    ui.tabWidget->setCurrentIndex(kTabInfo);
+
+    ui.tbwThreshold->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui.tbwThreshold->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui.tbwCaliTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui.tbwCaliTable->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    for (QTableWidget* t : {ui.tbwCaliCh, ui.tbwCaliChGroup, ui.tbwCaliMaxAuto}) {
+        t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        t->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        t->horizontalHeader()->hide();
+        t->verticalHeader()->hide();
+    }
+}
+
+void fingerForm::clearTexts(Ui::fingerForm& ui)
+{
+    for (QLabel* l : {ui.lbVersionTime, ui.lbVersionDate, ui.lbVersion, ui.lbSN, ui.lbAddr, ui.lbHz, ui.lbType,
+                      ui.lbCaliTableState})
+        l->clear();
+    ui.gpbTitle->setTitle(QString());
+}
+
 QSize fingerForm::minimumSizeFor(const QSize& viewMinimum)
 {
-    fingerForm probe(0, 0);
+    // The panel's form alone, as a panel starts: one made here would log itself and make its
+    // data folder.
+    QWidget probe;
+    Ui::fingerForm form;
+    form.setupUi(&probe);
+    shapeForm(form);
+    clearTexts(form);
     auto* view = new QWidget(&probe);
     view->setMinimumSize(viewMinimum);
-    probe.ui->gl->addWidget(view);
-    // Never shown, its layouts keep the figures of their first query: make them ask again.
-    for (QWidget* child : probe.findChildren<QWidget*>()) {
-        child->ensurePolished();
-        child->updateGeometry();
-    }
-    return probe.minimumSizeHint();
+    form.gl->addWidget(view);
+    return viewFactory::freshMinimumSize(probe);
 }
 
 const finger_param_ts* fingerForm::record(const char* what) const
@@ -385,15 +399,12 @@ void fingerForm::sl_reset(uint8_t infIdx, uint8_t addr)
     if (!isMine(infIdx, addr))
         return;
     stopLogging();
-    for (QLabel* l : {ui->lbVersionTime, ui->lbVersionDate, ui->lbVersion, ui->lbSN, ui->lbAddr, ui->lbHz,
-                      ui->lbType, ui->lbCaliTableState})
-        l->clear();
+    clearTexts(*ui);
     ui->cbbSetSendType->setCurrentIndex(0);
     ui->spbProxReleaseThreshold->setValue(0);
     ui->spbProxReleaseThresholdScale->setValue(1);
     ui->spbPressReleaseThreshold->setValue(0);
     ui->spbPressReleaseThresholdScale->setValue(1);
-    ui->gpbTitle->setTitle(QString());
     if (ff) {
         QWidget* view = ff->widget;
         ff = nullptr;

@@ -79,8 +79,8 @@ public:
     static uint32_t pressThresholdRaw(double f, const QVector<float>& F, const QVector<uint32_t>& r);
     // True when the firmware version text ("major.minor.patch") takes the 0x42 calibration list.
     static bool firmwareTakesCaliList(const QString& version);
-    // The smallest size of a panel whose model view needs viewMinimum, measured on a panel that
-    // is never shown.
+    // The smallest size of a panel whose model view needs viewMinimum, measured on the panel's
+    // form alone, never shown: no panel is made.
     static QSize minimumSizeFor(const QSize& viewMinimum);
 
 public slots:
@@ -115,6 +115,11 @@ private:
     void startCountdown(uint8_t seconds);
 
     // Construction and wiring.
+    // Hides what is not offered, opens the information page and sets the tables' headers: all
+    // that sizes the form.
+    static void shapeForm(Ui::fingerForm& ui);
+    // The information lines and the title, empty until a sensor fills them.
+    static void clearTexts(Ui::fingerForm& ui);
     void cmdFuncInit();
     void connectControls();
     void buildRows(const finger_param_ts& p);

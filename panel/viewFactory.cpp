@@ -2,12 +2,10 @@
 
 #include "class_finger.h"
 #include "fingerParams.h"
-#include "hooks.h"
 
 #include <QDebug>
 #include <QWidget>
 #include <array>
-#include <memory>
 
 namespace viewFactory {
 namespace {
@@ -45,10 +43,15 @@ constexpr ViewTable buildViewTable()
 
 constexpr ViewTable kViewTable = buildViewTable();
 
+struct Registration {
+    Creator create = nullptr;
+    Measure measure = nullptr;
+};
+
 // Filled by the views' static registrations, before main or when a library is loaded.
-std::array<Creator, 256>& creators()
+std::array<Registration, 256>& registry()
 {
-    static std::array<Creator, 256> table{};
+    static std::array<Registration, 256> table{};
     return table;
 }
 
@@ -64,43 +67,48 @@ uint8_t typeForFrameLength(int packLen)
     return 255;
 }
 
-bool registerView(uint8_t classNumber, Creator create)
+bool registerView(uint8_t classNumber, Creator create, Measure measure)
 {
     if (!create || classNumber == kNoView)
         return false;
-    Creator& slot = creators()[classNumber];
-    if (slot) {
+    Registration& slot = registry()[classNumber];
+    if (slot.create) {
         qDebug("view %d already registered", classNumber);
         return false;
     }
-    slot = create;
+    slot = {create, measure};
     return true;
 }
 
-bool isRegistered(uint8_t classNumber) { return creators()[classNumber] != nullptr; }
+bool isRegistered(uint8_t classNumber) { return registry()[classNumber].create != nullptr; }
 
 class_finger* create(uint8_t classNumber, QWidget* parent)
 {
-    const Creator make = creators()[classNumber];
+    const Creator make = registry()[classNumber].create;
     return make ? make(parent) : nullptr;
+}
+
+QSize freshMinimumSize(QWidget& widget)
+{
+    for (QWidget* child : widget.findChildren<QWidget*>()) {
+        child->ensurePolished();
+        child->updateGeometry();
+    }
+    return widget.minimumSizeHint();
+}
+
+QSize formMinimumSize(uint8_t classNumber)
+{
+    const Measure measure = registry()[classNumber].measure;
+    return measure ? measure() : QSize();
 }
 
 QSize largestMinimumSize()
 {
-    // The views are built only to be measured: one without a catalogue record must not put its
-    // warning in front of the user now, long before a sensor of that type is found.
-    struct Muted {
-        hooks::WarningFn previous = hooks::setWarning([](const QString&, const QString&) {});
-        ~Muted() { hooks::setWarning(previous); }
-    } muted;
     QSize largest(0, 0);
-    for (int n = 0; n < int(creators().size()); ++n) {
-        class_finger* view = create(uint8_t(n), nullptr);
-        if (!view)
-            continue;
-        const std::unique_ptr<QWidget> owner(view->widget);  // the widget owns its decoder part
-        largest = largest.expandedTo(view->widget->minimumSizeHint());
-    }
+    for (const Registration& r : registry())
+        if (r.measure)
+            largest = largest.expandedTo(r.measure());
     return largest;
 }
 

@@ -2,7 +2,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
-          xvfb xauth fonts-wqy-microhei)
+          qttranslations5-l10n xvfb xauth fonts-wqy-microhei)
 JOBS="$(nproc)"
 
 install_packages() {

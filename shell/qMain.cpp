@@ -7,8 +7,15 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <memory>
+
+namespace {
+// Qt's catalogue of its widgets' texts for the Chinese interface.
+const char* const kQtChinese = "qtbase_zh_CN";
+}  // namespace
 
 bool installLanguage(QTranslator& translator)
 {
@@ -25,6 +32,28 @@ bool installLanguage(QTranslator& translator)
     return true;
 }
 
+QString qtTranslationsFolder()
+{
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+}
+
+bool installQtLanguage(QTranslator& translator, bool english, const QString& folder)
+{
+    if (english)
+        return true;  // Qt's own texts are English
+    const QString name = QString::fromLatin1(kQtChinese);
+    if (!translator.load(name, folder)) {
+        qDebug().noquote() << "Qt translation not found:" << QDir(folder).filePath(name + ".qm")
+                           << "(install qttranslations5-l10n); Qt's dialogs and buttons stay in English";
+        return false;
+    }
+    if (!QCoreApplication::installTranslator(&translator)) {
+        qDebug() << "install Qt translation err";
+        return false;
+    }
+    return true;
+}
+
 int qMain(int argc, char** argv)
 {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -37,7 +66,9 @@ int qMain(int argc, char** argv)
     quitSignals::install(&app, [] { QCoreApplication::quit(); });
     Q_INIT_RESOURCE(translations);
     QTranslator translator;  // lives until the program ends
-    installLanguage(translator);
+    QTranslator qtTranslator;
+    // Qt's own dialogs follow the language the interface got.
+    installQtLanguage(qtTranslator, installLanguage(translator));
 
     // The bridges this platform offers: the simulated bus TACTILE_SIM_BUS describes, if any.
     installSimulatedBusFromEnvironment();

@@ -102,6 +102,8 @@ private slots:
     void form_data();
     void form();
     void dataFolderBesideTheProgram();
+    void minimumSizeIsThePanels_data();
+    void minimumSizeIsThePanels();
     void viewChoice_data();
     void viewChoice();
     void rowsFollowTheRecord_data();
@@ -218,6 +220,28 @@ void tst_panelData::dataFolderBesideTheProgram()
     QCOMPARE(p.ui->tabWidget->count(), 3);
     QCOMPARE(p.ui->tabWidget->currentIndex(), 0);
     QVERIFY(p.testAttribute(Qt::WA_DeleteOnClose));
+}
+
+void tst_panelData::minimumSizeIsThePanels_data()
+{
+    QTest::addColumn<QSize>("viewMinimum");
+    QTest::newRow("no view") << QSize(0, 0);
+    QTest::newRow("a small view") << QSize(200, 250);
+    QTest::newRow("a view wider and taller than the panel's controls") << QSize(900, 800);
+}
+
+// The window is sized from the panel's form alone; a real panel, shown, needs exactly that.
+void tst_panelData::minimumSizeIsThePanels()
+{
+    QFETCH(QSize, viewMinimum);
+    const QSize fromForm = fingerForm::minimumSizeFor(viewMinimum);
+    fingerForm p(0, 0x60);
+    auto* view = new QWidget(&p);
+    view->setMinimumSize(viewMinimum);
+    p.ui->gl->addWidget(view);
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    QCOMPARE(fromForm, p.minimumSizeHint());
 }
 
 void tst_panelData::viewChoice_data()

@@ -1,18 +1,25 @@
-// The main window's tab switch and the start-up translation.
+// The main window's tab switch and the start-up translations: the program's own and Qt's.
 
 #include "Widget.h"
 #include "class_settings.h"
 #include "fwUpdateForm.h"
+#include "logRecorder.h"
 #include "orvalisForm.h"
 #include "qMain.h"
 #include "sensorDebugForm.h"
 #include "setSensorAddrForm.h"
 #include "testMain.h"
 #include "ui_Widget.h"
+#include "viewFactory.h"
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMutex>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTranslator>
 
 namespace {
@@ -75,6 +82,7 @@ private slots:
     void init();
     void windowTitleAndTabs();
     void constructionStartsSensorView();
+    void startUpMakesNoViewWithoutSensor();
     void tabHandler_data();
     void tabHandler();
     void userMovesBetweenTools();
@@ -83,6 +91,9 @@ private slots:
     void languageSetting_data();
     void languageSetting();
     void freshStartWritesChinese();
+    void qtDialogsFollowTheLanguage_data();
+    void qtDialogsFollowTheLanguage();
+    void missingQtTranslationLeavesEnglish();
 };
 
 void TestStartup::initTestCase()
@@ -125,6 +136,20 @@ void TestStartup::constructionStartsSensorView()
     QVERIFY(!w.ui->wgUpdate->isStarted());
     QVERIFY(!w.ui->wgSetAddr->isStarted());
     QVERIFY(!w.ui->wgDebug->isStarted());
+}
+
+void TestStartup::startUpMakesNoViewWithoutSensor()
+{
+    // The views are built in, so sizing the window could make them.
+    QVERIFY(viewFactory::isRegistered(17));
+    LogRecorder log;
+    Widget w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(!log.matching("^orvalisForm start$").isEmpty());
+    // A view or panel logs itself as it is made ("fingerForm_17 new", "fingerForm new"), and a
+    // view without a catalogue record says "not found finger prg": none of it before a sensor.
+    QCOMPARE(log.matching("fingerForm|not found finger"), QStringList());
 }
 
 void TestStartup::tabHandler_data()
@@ -236,6 +261,77 @@ void TestStartup::freshStartWritesChinese()
     QVERIFY(translator.isEmpty());
     QSettings ini(class_settings::filePath("config"), QSettings::IniFormat);
     QCOMPARE(ini.value("language").toString(), QString("zh_cn"));
+}
+
+namespace {
+
+struct DialogTexts {
+    QString lookIn;
+    QString cancel;
+    QString ok;
+};
+
+// The texts of Qt's own widgets as the tools show them: the firmware file dialog's "Look in" and
+// Cancel, and a standard button box. Built, never shown or run.
+DialogTexts qtDialogTexts()
+{
+    QFileDialog dialog(nullptr, "选择app文件");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    DialogTexts texts;
+    if (auto* lookIn = dialog.findChild<QLabel*>("lookInLabel"))
+        texts.lookIn = lookIn->text();
+    if (auto* box = dialog.findChild<QDialogButtonBox*>("buttonBox"))
+        if (QPushButton* cancel = box->button(QDialogButtonBox::Cancel))
+            texts.cancel = cancel->text();
+    QDialogButtonBox box(QDialogButtonBox::Ok);
+    texts.ok = box.button(QDialogButtonBox::Ok)->text();
+    return texts;
+}
+
+}  // namespace
+
+void TestStartup::qtDialogsFollowTheLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("lookIn");
+    QTest::addColumn<QString>("cancel");
+    QTest::addColumn<QString>("ok");
+    QTest::newRow("zh_cn") << "zh_cn" << "查找范围：" << "取消" << "确定";
+    QTest::newRow("en") << "en" << "Look in:" << "Cancel" << "OK";
+    QTest::newRow("any other value: Chinese") << "EN" << "查找范围：" << "取消" << "确定";
+}
+
+void TestStartup::qtDialogsFollowTheLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, lookIn);
+    QFETCH(QString, cancel);
+    QFETCH(QString, ok);
+    class_settings::set("language", language, "config");
+    // As start-up installs them.
+    QTranslator translator;
+    QTranslator qtTranslator;
+    QVERIFY2(installQtLanguage(qtTranslator, installLanguage(translator)),
+             qPrintable("Qt's translations missing in " + qtTranslationsFolder() + ": install qttranslations5-l10n"));
+    const DialogTexts texts = qtDialogTexts();
+    QCOMPARE(texts.lookIn, lookIn);
+    QCOMPARE(texts.cancel, cancel);
+    QCOMPARE(texts.ok, ok);
+}
+
+void TestStartup::missingQtTranslationLeavesEnglish()
+{
+    const QTemporaryDir empty;
+    QVERIFY(empty.isValid());
+    LogRecorder log;
+    QTranslator qtTranslator;
+    QVERIFY(!installQtLanguage(qtTranslator, false, empty.path()));
+    const QString missing = QDir(empty.path()).filePath("qtbase_zh_CN.qm");
+    QCOMPARE(log.matching("^Qt translation not found: " + QRegularExpression::escape(missing) + " ").size(), 1);
+    // Nothing else changes: Qt's widgets speak English, the window opens as always.
+    QCOMPARE(qtDialogTexts().cancel, QString("Cancel"));
+    Widget w;
+    QCOMPARE(w.windowTitle(), QString("触觉传感器上位机"));
 }
 
 TACTILE_TEST_MAIN(TestStartup)

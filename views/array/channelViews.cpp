@@ -35,7 +35,13 @@ public:
 
     void addSensorChannelWg(QString name, uint8_t kind);
 
+    // As forceViewWith measures its views: the form on a bare widget, its picture page as shown.
+    static QSize formMinimumSize();
+
 private:
+    // The picture page shows the board, or goes when the picture is missing.
+    static void showPicture(Ui_fingerForm_2& ui);
+
     int channels() const { return fingerParam ? fingerParam->chNum : 0; }
     int points() const { return fingerParam ? fingerParam->yddsNum : 0; }
     // A row; null when the view has no such row.
@@ -51,12 +57,7 @@ fingerForm_2::fingerForm_2(QWidget* parent)
     qDebug("fingerForm_2 new:%d", channels());
     ui->setupUi(this);
     ui->tabWidget->setCurrentIndex(0);
-
-    const QPixmap picture(QString::fromLatin1(kPicture));
-    if (picture.isNull())
-        ui->tabWidget->removeTab(kPicturePage);
-    else
-        ui->lbPCB->setPixmap(picture.scaled(ui->lbPCB->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    showPicture(*ui);
 
     for (int i = 0; i < channels(); ++i) {
         addSensorChannelWg(QString::fromUtf8("通道") + QString::number(i), dataForm::kChannelRow);
@@ -77,6 +78,25 @@ fingerForm_2::fingerForm_2(QWidget* parent)
 }
 
 fingerForm_2::~fingerForm_2() { qDebug("fingerForm_2 delete"); }
+
+void fingerForm_2::showPicture(Ui_fingerForm_2& ui)
+{
+    const QPixmap picture(QString::fromLatin1(kPicture));
+    if (picture.isNull())
+        ui.tabWidget->removeTab(kPicturePage);
+    else
+        ui.lbPCB->setPixmap(picture.scaled(ui.lbPCB->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+// The rows go into a scroll area: they do not size the view.
+QSize fingerForm_2::formMinimumSize()
+{
+    QWidget form;
+    Ui_fingerForm_2 ui;
+    ui.setupUi(&form);
+    showPicture(ui);
+    return viewFactory::freshMinimumSize(form);
+}
 
 void fingerForm_2::addSensorChannelWg(QString name, uint8_t kind)
 {

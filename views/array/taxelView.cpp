@@ -6,9 +6,14 @@ taxelView::taxelView(const arrayViewTraits& traits, QWidget* parent) : arrayView
 {
 }
 
+void taxelView::shapeGrid(sensorForm& grid, const arrayViewTraits& traits)
+{
+    grid.setRowColumnCount(traits.grid.rows, traits.grid.cols);
+}
+
 void taxelView::buildGrid()
 {
-    grid().setRowColumnCount(traits.grid.rows, traits.grid.cols);
+    shapeGrid(grid(), traits);
     sensorList = taxelGrid::neighbourLists(traits.grid.rows, traits.grid.cols);
 }
 

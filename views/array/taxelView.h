@@ -16,6 +16,13 @@ public:
 
     void setPressNList(QVector<float> values, float fullScale) override;
 
+    // The grid's cells size the form.
+    template <class Form>
+    static void shapeForm(Form& ui, const arrayViewTraits& traits)
+    {
+        shapeGrid(*ui.wgSensor, traits);
+    }
+
 protected:
     taxelView(const arrayViewTraits& traits, QWidget* parent);
     // Once the form stands: the grid's cells and every taxel's neighbours.
@@ -24,6 +31,8 @@ protected:
     virtual sensorForm& grid() const = 0;
 
 private:
+    static void shapeGrid(sensorForm& grid, const arrayViewTraits& traits);
+
     const arrayViewTraits& traits;
     QVector<sensor_ts> sensorList;  // entry k: the neighbours of data index k
     taxelGrid::SinCosTable sinCosTable = taxelGrid::kSinCosTable;

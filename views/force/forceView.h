@@ -4,7 +4,9 @@
 
 #include "class_finger.h"
 #include "forceViewTable.h"
+#include "viewFactory.h"
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 
@@ -18,6 +20,12 @@ public:
     // The table of this family; a family built on this design names its own.
     static constexpr bool hasRow(uint8_t classNumber) { return forceViewTable::contains(classNumber); }
     static constexpr const forceViewTraits& row(uint8_t classNumber) { return forceViewTable::of(classNumber); }
+
+    // What a family adds to a form that changes its size, done to a form on a bare widget too.
+    template <class Form>
+    static void shapeForm(Form&, const forceViewTraits&)
+    {
+    }
 
 protected:
     forceView(const forceViewTraits& traits, QWidget* parent);
@@ -44,6 +52,16 @@ public:
         this->rangeBars();
     }
     ~forceViewWith() override { qDebug("fingerForm_%d delete", int(NN)); }
+
+    // The least size a view of this class needs, from its form on a bare widget: no view is made.
+    static QSize formMinimumSize()
+    {
+        QWidget form;
+        Form ui;
+        ui.setupUi(&form);
+        Base::shapeForm(ui, Base::row(NN));
+        return viewFactory::freshMinimumSize(form);
+    }
 
 protected:
     const std::unique_ptr<Form> ui;  // pointers into the view's own widget tree
