@@ -62,10 +62,8 @@ private slots:
     void failedMaskRead_data();
     void failedMaskRead();
     void boxesMirror();
-    void closedLinkRefuses_data();
-    void closedLinkRefuses();
-    void addressBoxShowsNoValue_data();
-    void addressBoxShowsNoValue();
+    void refusals_data();
+    void refusals();
     void speedAtConnection_data();
     void speedAtConnection();
     void reclickReplacesTheAdapter();
@@ -342,73 +340,60 @@ void TestSensorDebug::boxesMirror()
     QCOMPARE(connectorsChecked(), QStringList({"6"}));
 }
 
-void TestSensorDebug::closedLinkRefuses_data()
+void TestSensorDebug::refusals_data()
 {
     QTest::addColumn<int>("link");
     QTest::addColumn<QString>("button");
-    QTest::newRow("write") << int(Ch341) << "pbtnCh341Write";
-    QTest::newRow("read") << int(Ch341) << "pbtnCh341Read";
-    QTest::newRow("write then read") << int(Ch341) << "pbtnCh341WR";
-    QTest::newRow("serial write then read") << int(Serial) << "pbtnCh341WR";
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("entry");
+    const QString closed = "转接板未连接\n";
+    QTest::newRow("closed: write") << int(Ch341) << "pbtnCh341Write" << "closed" << closed;
+    QTest::newRow("closed: read") << int(Ch341) << "pbtnCh341Read" << "closed" << closed;
+    QTest::newRow("closed: write then read") << int(Ch341) << "pbtnCh341WR" << "closed" << closed;
+    QTest::newRow("closed: serial write then read") << int(Serial) << "pbtnCh341WR" << "closed" << closed;
+    // An address box whose text is not a value keeps the one it had (0x6F): it is not used.
+    const QString address = "地址无效\n";
+    QTest::newRow("no address: write") << int(Ch341) << "pbtnCh341Write" << "address" << address;
+    QTest::newRow("no address: read") << int(Ch341) << "pbtnCh341Read" << "address" << address;
+    QTest::newRow("no address: write then read") << int(Ch341) << "pbtnCh341WR" << "address" << address;
+    QTest::newRow("no address: serial write") << int(Serial) << "pbtnCh341Write" << "address" << address;
 }
 
-void TestSensorDebug::closedLinkRefuses()
+// A transfer that cannot go sends nothing and says why in the log, once.
+void TestSensorDebug::refusals()
 {
     QFETCH(int, link);
     QFETCH(QString, button);
+    QFETCH(QString, fault);
+    QFETCH(QString, entry);
     sensorDebugForm f;
     TACTILE_STEP(connectTo(f, Link(link)));
     type(f, kQuery, true);
-    QTest::mouseClick(f.ui->pbtnInfConnect, Qt::LeftButton);  // disconnect
-    QCOMPARE(f.ui->pbtnInfConnect->text(), QString("连接"));
+    if (fault == "closed") {
+        QTest::mouseClick(f.ui->pbtnInfConnect, Qt::LeftButton);  // disconnect
+        QCOMPARE(f.ui->pbtnInfConnect->text(), QString("连接"));
+    } else {
+        f.ui->spbCh341Addr->findChild<QLineEdit*>()->setText("0x");
+        QCOMPARE(f.ui->spbCh341Addr->value(), int(kSensorAddr));
+    }
     sim::clearPacketLog(bridge);
     peer->clearReceived();
     QTest::mouseClick(f.findChild<QPushButton*>(button), Qt::LeftButton);
     const QStringList log = entries(f);
     QCOMPARE(log.size(), 1);
-    QCOMPARE(log[0].mid(26), QString("转接板未连接\n"));
+    QCOMPARE(log[0].mid(26), entry);
     QVERIFY(sim::packetLog(bridge).isEmpty());
     if (link == Serial) {
         QCOMPARE(peer->receivedSoFar(), QByteArray());
         return;
     }
+    if (fault != "closed")
+        return;
     // The multiplexer buttons refuse without a word.
     QTest::mouseClick(f.ui->pbtnSetPCA9548, Qt::LeftButton);
     QTest::mouseClick(f.ui->pbtnGetPCA9548, Qt::LeftButton);
     QVERIFY(sim::packetLog(bridge).isEmpty());
     QCOMPARE(entries(f).size(), 1);
-}
-
-void TestSensorDebug::addressBoxShowsNoValue_data()
-{
-    QTest::addColumn<int>("link");
-    QTest::addColumn<QString>("button");
-    QTest::newRow("CH341 write") << int(Ch341) << "pbtnCh341Write";
-    QTest::newRow("CH341 read") << int(Ch341) << "pbtnCh341Read";
-    QTest::newRow("CH341 write then read") << int(Ch341) << "pbtnCh341WR";
-    QTest::newRow("serial write") << int(Serial) << "pbtnCh341Write";
-}
-
-// An address box whose text is not a value keeps the one it had (0x6F): nothing goes on the bus,
-// and the log says why, once.
-void TestSensorDebug::addressBoxShowsNoValue()
-{
-    QFETCH(int, link);
-    QFETCH(QString, button);
-    sensorDebugForm f;
-    TACTILE_STEP(connectTo(f, Link(link)));
-    type(f, kQuery, true);
-    f.ui->spbCh341Addr->findChild<QLineEdit*>()->setText("0x");
-    QCOMPARE(f.ui->spbCh341Addr->value(), int(kSensorAddr));
-    sim::clearPacketLog(bridge);
-    peer->clearReceived();
-    QTest::mouseClick(f.findChild<QPushButton*>(button), Qt::LeftButton);
-    const QStringList log = entries(f);
-    QCOMPARE(log.size(), 1);
-    QCOMPARE(log[0].mid(26), QString("地址无效\n"));
-    QVERIFY(sim::packetLog(bridge).isEmpty());
-    if (link == Serial)
-        QCOMPARE(peer->receivedSoFar(), QByteArray());
 }
 
 void TestSensorDebug::speedAtConnection_data()
