@@ -235,8 +235,10 @@ void fwUpdateForm::cancelReceiver()
 {
     const QByteArray cancel = class_ymodem::cancelPacket();
     sensorWrite(transferAddr(), cancel, uint16_t(cancel.size()));
+    // A close drops what the port still holds, and a block may be waiting ahead of the cancel.
     if (chosenLink() == linkKind_te::uart && uart)
-        uart->port->waitForBytesWritten(kSerialWaitMs);  // a close drops what is still buffered
+        while (uart->port->bytesToWrite() > 0 && uart->port->waitForBytesWritten(kSerialWaitMs)) {
+        }
 }
 
 bool fwUpdateForm::openLink()
