@@ -255,13 +255,14 @@ void tst_ymodem::emptyReadsInState3()
     };
     o.wrote = [](const QByteArray&) {};
     o.run();
-    QTRY_COMPARE(o.packets.size(), 2);
+    // Once the script is used up and block 1 has gone, the packets tell the story in order (what
+    // comes after block 1, for want of replies, does not matter here).
+    QTRY_VERIFY_WITH_TIMEOUT(script.replies.isEmpty() && o.packets.size() >= 3, kEndWaitMs);
     QCOMPARE(packetsBefore, 1);  // nineteen changed nothing
     QCOMPARE(stateBefore, 3);
     QCOMPARE(stateAfter, 2);     // the twentieth: the header's ACK awaited again
     QCOMPARE(o.packets[1], o.packets[0]);
-    QTRY_COMPARE(o.packets.size(), 3);  // its ACK, then 'C': block 1
-    QCOMPARE(uint8_t(o.packets[2][0]), uint8_t(0x01));
+    QCOMPARE(uint8_t(o.packets[2][0]), uint8_t(0x01));  // its ACK, then 'C': block 1
     QCOMPARE(uint8_t(o.packets[2][1]), uint8_t(1));
 }
 
