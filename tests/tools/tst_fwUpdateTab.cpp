@@ -3,12 +3,15 @@
 // and the English texts.
 
 #include "class_settings.h"
+#include "logRecorder.h"
 #include "ptyPair.h"
 #include "serialBootPeer.h"
 #include "tst_fwFixture.h"
 #include "ui_fwUpdateForm.h"  // generated for this test; the fixture reads the form
 
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QThread>
 #include <QTranslator>
 #include <memory>
 
@@ -291,6 +294,17 @@ void tst_fwUpdateTab::serialResetAtEveryRate()
     class_uart::setExtraPortNames({pty.slavePath()});
     fwUpdateForm f;
     QVERIFY(chooseDevice(f, "serial", pty.slavePath()));
+    // The peer reads the line's rate when it comes to a frame, which on a busy machine may be
+    // after the port has moved on: each close of the port waits until the peer has taken the
+    // frames written so far.
+    LogRecorder log;
+    connect(f.uart->port, &QIODevice::aboutToClose, this, [&] {
+        const int written = log.matching("^set baudrate:").size();
+        QElapsedTimer waited;
+        waited.start();
+        while (peer.resets().size() < written && waited.elapsed() < kRunWaitMs)
+            QThread::msleep(1);
+    });
     f.ui->cbbInfIdx->setCurrentIndex(1);  // 460800
     f.ui->spbResetAddr->setValue(0x05);
     f.ui->leUpdateFilePath->setText(writeFile(dir, "app.bin", sourceImage(300)));
