@@ -53,6 +53,7 @@ void YmodemReceiver::enter(int64_t nowMs)
     state_.complete = false;
     ++state_.entries;
     state_.packets.clear();
+    state_.cancelBytes = 0;
     phase_ = Phase::header;
     packet_.clear();
     out_.clear();
@@ -82,6 +83,7 @@ void YmodemReceiver::feed(const QByteArray& bytes, int64_t nowMs)
             state_.packets.append(QByteArray(1, c));
             takeEot(nowMs);
         } else if (b == kCan) {
+            ++state_.cancelBytes;
             phase_ = Phase::header;  // the host gave up: wait for a new header
             headerSeen_ = false;
         }

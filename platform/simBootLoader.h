@@ -9,7 +9,7 @@
 //   and dropped; the header again instead of block 1 is ACKed and followed by 'C' once more;
 // - EOT is ACKed and followed by 'C'; the null header (block 0, empty name) is ACKed and ends
 //   the session: the loader is left and the sensor runs again;
-// - CAN from the host ends the session; the loader waits for a new header.
+// - CAN from the host ends the session (each one counted); the loader waits for a new header.
 // Before the first header it offers 'C' every 500 ms while nothing is waiting to be read.
 // Everything the loader says is queued with the time it becomes readable: the host reads it in
 // order, one byte at a time on I2C (0x00 when none is ready) or all at once on a serial line.
@@ -42,6 +42,7 @@ struct BootLoaderState {
     QByteArray image;             // the kept blocks' bytes, cut to the size field
     QVector<QByteArray> packets;  // every packet the loader read, as written, in order
     int naks = 0;                 // NAKs sent
+    int cancelBytes = 0;          // CAN bytes the host sent since the loader was entered
 };
 
 // The reset request that enters the loader: AA 55, any byte 2, command 0xA1, its closing sum.

@@ -42,9 +42,10 @@
 //   timeout, calibration, ...); a setting answers status 0 in byte 7, 1 for a channel the type
 //   lacks, 2 for a value out of range.
 // - 0x70 moves the sensor to the address in request byte 7 at once (1..0x6F, others refused),
-//   so its answer is read from the new address. That answer (0xF0, byte 7 the address now held)
-//   stays until it is read: a request written before that read takes effect but is not answered.
-//   The answer to 0x71 (0xF1) carries the address in byte 7.
+//   so its answer is read from the new address. That answer (0xF0) carries the status in byte 7,
+//   as every setting does (2 for a refused address), not the address, and stays until it is
+//   read: a request written before that read takes effect but is not answered. Only the answer
+//   to 0x71 (0xF1) carries the address in byte 7.
 // - Address 0 is the general call: a write to 0 reaches every sensor the multiplexer routes (or
 //   every sensor of a bridge without one), and they all answer a read from 0, driving the line
 //   together. A sensor's pending answer is served by a read at its own address or at 0.

@@ -368,11 +368,6 @@ QByteArray SimSensor::respond(const QByteArray& req)
     answer[1] = char(0xAA);
     answer[2] = char(config_.id);
     answer[3] = char(code >= 0xA0 ? code : (code | 0x80));
-    if (code == kSetAddress) {
-        const uint8_t newAddr = byteAt(req, kAddressByte);
-        if (newAddr >= 1 && newAddr <= kMaxAddress)
-            addr_ = newAddr;
-    }
     const uint8_t status = applySetting(req);
     if (length > kStatusByte + 2)
         answer[kStatusByte] = char(status);
@@ -435,6 +430,12 @@ uint8_t SimSensor::applySetting(const QByteArray& req)
     case 0x43: pressRelease_ = leAt(req, 4, 4); pressReleaseScale_ = byteAt(req, 8); return kOk;
     case 0x45: proxRelease_ = leAt(req, 4, 4); proxReleaseScale_ = byteAt(req, 8); return kOk;
     case 0x5B: proxClearFlag_ = byteAt(req, 4) ? 1 : 0; proxClearTimeout_ = leAt(req, 5, 4); return kOk;
+    case kSetAddress: {
+        const uint8_t newAddr = byteAt(req, kAddressByte);
+        if (newAddr < 1 || newAddr > kMaxAddress) return kBadValue;
+        addr_ = newAddr;
+        return kOk;
+    }
     case 0x7F: sendType_ = byteAt(req, 7); return kOk;
     case 0x73: offset_ = byteAt(req, 7); return kOk;
     case 0x76: resetSettings(); return kOk;
@@ -512,7 +513,7 @@ void SimSensor::fillPayload(uint8_t code, const QByteArray& req, QByteArray& ans
         p.text(5, text, text.size());
         break;
     }
-    case 0x70: case 0x71: p.u8(kAddressByte, addr_); break;
+    case 0x71: p.u8(kAddressByte, addr_); break;  // 0x70 answers its status there
     case 0x41: p.u8(7, autoDacAtPowerUp_); break;
     case 0x44: p.u32(4, pressRelease_); p.u8(8, pressReleaseScale_); break;
     case 0x46: p.u32(4, proxRelease_); p.u8(8, proxReleaseScale_); break;

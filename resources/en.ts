@@ -236,6 +236,10 @@
         <translation>File load failed</translation>
     </message>
     <message>
+        <source>地址无效</source>
+        <translation>Invalid address</translation>
+    </message>
+    <message>
         <source>开始更新</source>
         <translation>Updating</translation>
     </message>

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QSpinBox>
 #include <algorithm>
 
 namespace {
@@ -155,9 +156,11 @@ void class_toolLink::stopLink()
 
 void class_toolLink::chooseLink(linkKind_te kind)
 {
-    if (opts.devCombo)
-        opts.devCombo->clear();
-    devList.clear();
+    if (opts.clearListOnChoice) {
+        if (opts.devCombo)
+            opts.devCombo->clear();
+        devList.clear();
+    }
     const auto init = [this, kind] {
         switch (kind) {
         case linkKind_te::ch341: ch341Init(); break;
@@ -314,6 +317,22 @@ void class_toolLink::takeList(linkKind_te kind, const QStringList& texts)
     devList = texts;
     opts.devCombo->clear();
     opts.devCombo->addItems(texts);
+}
+
+bool class_toolLink::shownAddress(std::initializer_list<QSpinBox*> boxes, uint8_t* addr) const
+{
+    for (QSpinBox* box : boxes) {
+        if (!box->hasAcceptableInput()) {
+            if (opts.status)
+                opts.status(QObject::tr("地址无效"));
+            return false;
+        }
+        box->interpretText();  // the value follows the text now, not at the next focus change
+    }
+    if (boxes.size() == 0)
+        return false;
+    *addr = uint8_t((*boxes.begin())->value());
+    return true;
 }
 
 void class_toolLink::sensorWrite(uint8_t addr, QByteArray data, uint16_t len)

@@ -46,9 +46,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 
 class QComboBox;
 class QRadioButton;
+class QSpinBox;
 class QWidget;
 
 enum class linkKind_te : uint8_t { none, ch341, ch347, uart };
@@ -92,6 +94,7 @@ struct linkOptions_ts {
     linkListRule_te listRule = linkListRule_te::whileChosen;
     bool compareWithCopy = false;   // a list is new when it differs from the last one taken
                                     // (devList), not from the combo's items
+    bool clearListOnChoice = true;  // choosing an interface empties the device combo and devList
     bool initFirst = false;         // choosing creates the new adapter before removing the others
     bool scanInUartInit = true;     // uartInit() lists the ports; choosing serial lists them again
     linkDisposal_te disposal = linkDisposal_te::plain;
@@ -102,6 +105,8 @@ struct linkOptions_ts {
     std::function<void(linkKind_te)> opened;
     // A link closed: a bridge's si_disconnected, the serial si_close.
     std::function<void(linkKind_te)> closed;
+    // The tool's status line: where it tells the user why nothing was written.
+    std::function<void(const QString&)> status;
 };
 
 class class_toolLink {
@@ -145,6 +150,14 @@ public:
     // read fails, 0xFF where a CH347 read fails), serial all it has received. Returns the bridge's
     // count (0: the read failed) or the number of serial bytes; -1 when there is no adapter.
     int sensorRead(uint8_t addr, QByteArray* out, uint16_t len, uint16_t timeout);
+
+    // The address the boxes show (one box, or a pair that shows one address in two bases). A box
+    // whose text is not a valid value keeps the value it had before, which nobody sees: then
+    // false, and the status line says so.
+    bool shownAddress(std::initializer_list<QSpinBox*> boxes, uint8_t* addr) const;
+
+    // A serial rescan is armed: the port list comes again unless the port opens first.
+    bool rescanPending() const { return rescanTimer.isActive(); }
 
     // The multiplexer selection shared by the tabs that offer it by index.
     static constexpr int kPcaChoices = 14;

@@ -48,6 +48,11 @@ uint16_t class_ymodem::crc16(const char* data, int len)
     return crc;
 }
 
+QByteArray class_ymodem::cancelPacket()
+{
+    return QByteArray(kCancelBytes, char(kCan));
+}
+
 class_ymodem::class_ymodem(QString name, QByteArray data)
     : fileName(name.toLatin1()), fileSize(uint32_t(data.size())), fileData(data),
       timeoutTimer(new QTimer(this)), readTimer(new QTimer(this))
@@ -110,7 +115,7 @@ void class_ymodem::update_cancel()
     // From here the transfer stands still: a late ACK neither sends a block in place of the
     // cancel packet nor ends the run a second time.
     cancelling = true;
-    sendPack = QByteArray(kCancelBytes, char(kCan));
+    sendPack = cancelPacket();
     delayWrite();
     timeoutTimer->stop();
     QTimer::singleShot(kCancelReportMs, this, [this] {

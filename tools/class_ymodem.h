@@ -31,6 +31,8 @@ public:
 
     // CRC-16/XMODEM (polynomial 0x1021, start 0, no final XOR).
     static uint16_t crc16(const char* data, int len);
+    // Eight CAN: what tells the receiver that the sender gave up.
+    static QByteArray cancelPacket();
 
     int32_t state = 0;      // 0 idle, 1 wait 'C' for a header, 2 header sent, 3 wait 'C' for
                             // block 1, 4 block sent, 5 EOT sent

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QRegExpValidator>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,7 @@ void fwUpdateForm::init()
     o.ch347Steps.speedMode = [this] { return speedMode(); };
     o.ch347Steps.stretch = true;
     o.ch347Steps.resetPulse = true;
+    o.status = [this](const QString& text) { ui->lbRes->setText(text); };
     setupLink(o);
 
     connect(ui->cbbResetCmd, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -159,7 +161,7 @@ void fwUpdateForm::speedChanged(int /*index*/)
 void fwUpdateForm::resetChoiceChanged(int index)
 {
     ui->leResetCmd->setEnabled(index == kResetCustom);
-    ui->spbResetAddr->setEnabled(index == kResetDefault || index == kResetCustom);
+    ui->spbResetAddr->setEnabled(!running && (index == kResetDefault || index == kResetCustom));
 }
 
 void fwUpdateForm::chooseFile()
@@ -184,6 +186,10 @@ void fwUpdateForm::startClicked()
         ui->lbRes->setText(QObject::tr("通信接口未选择"));
         return;
     }
+    uint8_t addr = 0;
+    if (!shownAddress({ui->spbUpdateAddr}, &addr) ||
+        (ui->cbbResetCmd->currentIndex() != kResetNone && !shownAddress({ui->spbResetAddr}, &addr)))
+        return;
     if (!openLink()) {
         ui->lbRes->setText(QObject::tr("通信接口打开失败"));
         closeLink();
@@ -191,7 +197,7 @@ void fwUpdateForm::startClicked()
     }
     if (chosenLink() != linkKind_te::uart && !selectChannel())
         return;
-    running = true;
+    setRunning(true);
     ++runNumber;
     ui->pbtnUpdateStart->setText(QObject::tr("停止"));
     emit si_updateStart();  // the run goes on inside this emission
@@ -199,10 +205,40 @@ void fwUpdateForm::startClicked()
 
 void fwUpdateForm::stopBranch()
 {
-    running = false;
+    setRunning(false);
     ui->pbtnUpdateStart->setText(QObject::tr("开始"));
+    if (ymodem)
+        cancelReceiver();
     closeLink();
     emit si_updateCancel();
+}
+
+// While a run holds the link, nothing it reads from the form may change under it.
+void fwUpdateForm::setRunning(bool on)
+{
+    running = on;
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->rbtnIIC, ui->rbtnIICCh347, ui->rbtnUart, ui->cbbUpdateDevList, ui->cbbInfIdx,
+             ui->leUpdateFilePath, ui->pbtnUpdateFileSelect, ui->cbbSensorVersion, ui->spbUpdateAddr})
+        w->setEnabled(!on);
+    resetChoiceChanged(ui->cbbResetCmd->currentIndex());
+}
+
+uint8_t fwUpdateForm::transferAddr() const
+{
+    return uint8_t(ui->spbUpdateAddr->value());
+}
+
+// A sender stopped by the user leaves its receiver mid-transfer: the receiver hears the cancel
+// packet while the link is still open, before the multiplexer reset and the close.
+void fwUpdateForm::cancelReceiver()
+{
+    const QByteArray cancel = class_ymodem::cancelPacket();
+    sensorWrite(transferAddr(), cancel, uint16_t(cancel.size()));
+    // A close drops what the port still holds, and a block may be waiting ahead of the cancel.
+    if (chosenLink() == linkKind_te::uart && uart)
+        while (uart->port->bytesToWrite() > 0 && uart->port->waitForBytesWritten(kSerialWaitMs)) {
+        }
 }
 
 bool fwUpdateForm::openLink()
@@ -355,9 +391,9 @@ int fwUpdateForm::loadAppFile(QString path, bool merge, QString* name, QByteArra
 
 void fwUpdateForm::runTransfer()
 {
-    sendResetFrame();
     if (ymodem)
         disposeSender(true);  // left over from an earlier run
+    // The file first: one that does not load must not send the sensor into its boot loader.
     QString name;
     QByteArray image;
     if (loadAppFile(getFile(), ui->cbbSensorVersion->currentIndex() == 0, &name, &image) != 0) {
@@ -365,21 +401,25 @@ void fwUpdateForm::runTransfer()
         emit ui->pbtnUpdateStart->clicked(false);
         return;
     }
+    sendResetFrame();
     ui->lbRes->setText(QObject::tr("开始更新"));
     st = QDateTime::currentDateTime();
 
     auto* y = new class_ymodem(name, image);
     ymodem = y;
-    const auto addr = [this] { return uint8_t(ui->spbUpdateAddr->value()); };
+    // After a stop the link is closed and the receiver has had its cancel packet: what the
+    // sender still does until it reports the cancel goes nowhere.
     connect(this, &fwUpdateForm::si_updateReceived, y, &class_ymodem::sl_received1);
-    connect(y, &class_ymodem::si_read, this, [this, addr](uint16_t len) {
+    connect(y, &class_ymodem::si_read, this, [this](uint16_t len) {
         QByteArray buf;
-        sensorRead(addr(), &buf, len, kReadBackMs);
+        if (running)
+            sensorRead(transferAddr(), &buf, len, kReadBackMs);
         emit si_updateReceived(buf);
     });
     connect(this, &fwUpdateForm::si_updateSended, y, &class_ymodem::sl_writeSuccess);
-    connect(y, &class_ymodem::si_write, this, [this, addr](QByteArray pack) {
-        sensorWrite(addr(), pack, uint16_t(pack.size()));
+    connect(y, &class_ymodem::si_write, this, [this](QByteArray pack) {
+        if (running)
+            sensorWrite(transferAddr(), pack, uint16_t(pack.size()));
         emit si_updateSended();
     });
     connect(y, &class_ymodem::si_setProgress, this, [this](uint8_t value) { ui->pbUpdate->setValue(value); });
@@ -388,6 +428,13 @@ void fwUpdateForm::runTransfer()
     connect(y, &class_ymodem::si_updateCancel, this, [this, y] { runEnded(y, outcome::cancel); });
     connect(this, &fwUpdateForm::si_updateCancel, y, &class_ymodem::update_cancel);
     y->update_start();
+}
+
+QString fwUpdateForm::successText(qint64 ms)
+{
+    ms = std::max<qint64>(ms, 0);  // the wall clock set back during the run
+    return QObject::tr("更新成功,用时：") + QString("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QChar('0')) +
+           QObject::tr("秒");
 }
 
 void fwUpdateForm::disposeSender(bool deferred)
@@ -411,9 +458,7 @@ void fwUpdateForm::runEnded(class_ymodem* sender, outcome result)
     disposeSender(true);
     if (result == outcome::success) {
         emit si_updateSuccess();
-        const qint64 ms = st.msecsTo(QDateTime::currentDateTime());
-        ui->lbRes->setText(QObject::tr("更新成功,用时：") +
-                           QString("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QChar('0')) + QObject::tr("秒"));
+        ui->lbRes->setText(successText(st.msecsTo(QDateTime::currentDateTime())));
         const int run = runNumber;
         QTimer::singleShot(kSuccessClickMs, this, [this, run] {
             if (running && run == runNumber)

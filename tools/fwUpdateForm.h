@@ -32,6 +32,10 @@ public:
     // The reset frame cbbResetCmd chooses: the stored default, the custom hex text, or none.
     QByteArray resetFrame() const;
 
+    // The result line of a transfer that took ms milliseconds: seconds, a point, three digits of
+    // milliseconds ("更新成功,用时：3.045秒").
+    static QString successText(qint64 ms);
+
     static constexpr uint32_t kMergeKey = 0x3C91D2B7;
 
     Ui_fwUpdateForm* ui = nullptr;
@@ -60,6 +64,9 @@ private:
     bool openLink();
     void closeLink();
     bool selectChannel();
+    void setRunning(bool on);
+    uint8_t transferAddr() const;
+    void cancelReceiver();
     void sendResetFrame();
     void runTransfer();
     void runEnded(class_ymodem* sender, outcome result);

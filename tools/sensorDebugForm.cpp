@@ -67,6 +67,7 @@ void sensorDebugForm::init()
         if (kind == linkKind_te::ch347)
             qDebug() << "ch347 disconnect";
     };
+    o.status = [this](const QString& text) { emit si_appendDebugLog(text); };
     setupLink(o);
     groupRadios();
 
@@ -150,9 +151,9 @@ void sensorDebugForm::connectToggle()
     ui->pbtnInfConnect->setText(QObject::tr("连接"));
 }
 
-uint8_t sensorDebugForm::address() const
+bool sensorDebugForm::address(uint8_t* addr)
 {
-    return uint8_t(ui->spbCh341Addr->value());
+    return shownAddress({ui->spbCh341Addr}, addr);
 }
 
 bool sensorDebugForm::linkReady(bool serialToo)
@@ -174,11 +175,13 @@ void sensorDebugForm::write()
     const QString text = ui->leCh341Write->text();
     if (text.isEmpty())
         return;
+    uint8_t addr = 0;
+    if (!address(&addr))
+        return;
     QByteArray frame = debugFrame::fromHex(text);
     const bool withSum = ui->chkbtnChk->isChecked();
     if (withSum)
         frame += debugFrame::sumBytes(ui->lbChk->text());
-    const uint8_t addr = address();
     if (chosenLink() == linkKind_te::uart) {
         // The address belongs in byte 2; a shorter frame goes out as typed.
         if (frame.size() > 2)
@@ -194,9 +197,9 @@ void sensorDebugForm::write()
 
 void sensorDebugForm::read()
 {
-    if (!linkReady(false))
+    uint8_t addr = 0;
+    if (!linkReady(false) || !address(&addr))
         return;
-    const uint8_t addr = address();
     QByteArray bytes;
     // A failed bridge read leaves nothing to test: its bytes are not the sensor's.
     if (sensorRead(addr, &bytes, uint16_t(ui->spbCh341Read->value()), 0) <= 0)
@@ -206,7 +209,8 @@ void sensorDebugForm::read()
 
 void sensorDebugForm::writeThenRead()
 {
-    if (!linkReady(true))
+    uint8_t addr = 0;
+    if (!linkReady(true) || !address(&addr))
         return;
     emit ui->pbtnCh341Write->clicked(false);
     // Events keep running while the sensor prepares its answer: the window stays responsive, and

@@ -39,7 +39,8 @@ private:
     void getMask();
     void mirror(QCheckBox* other, int state);
     void appendLog(const QString& str);
-    uint8_t address() const;
+    // The address the box shows; false, with the refusal in the log, for a text that is none.
+    bool address(uint8_t* addr);
     QCheckBox* channelBox(int channel) const;
     QCheckBox* connectorBox(int connector) const;
 

@@ -49,6 +49,7 @@ setSensorAddrForm::setSensorAddrForm(QWidget* parent)
     o.devCombo = ui->cbbInfList;
     o.listRule = linkListRule_te::unlessChosenOpen;
     o.compareWithCopy = true;
+    o.clearListOnChoice = false;  // only a closing link empties the list: the chosen device stays
     o.initFirst = true;
     o.scanInUartInit = false;
     o.disposal = linkDisposal_te::deferred;
@@ -68,6 +69,7 @@ setSensorAddrForm::setSensorAddrForm(QWidget* parent)
                                                   : "ch347 disconnect");
         infClose();
     };
+    o.status = [this](const QString& text) { ui->lbCmdState->setText(text); };
     setupLink(o);
 
     connect(ui->cbbInf, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -242,9 +244,11 @@ void setSensorAddrForm::pollTick()
 
 void setSensorAddrForm::sendSetAddress()
 {
-    const auto target = uint8_t(ui->spbTarAddrHex->value());
-    qDebug("set addr:0x%02x", target);
     setRequest = 0;
+    uint8_t target = 0;
+    if (!shownAddress({ui->spbTarAddrHex, ui->spbTarAddrDec}, &target))
+        return;
+    qDebug("set addr:0x%02x", target);
     QByteArray frame(kFrameLen, '\0');
     class_sensorCmd::SC_SetAddr(kGeneralCall, target, reinterpret_cast<uint8_t*>(frame.data()));
     qDebug().noquote() << QString::fromLatin1(frame.toHex(' '));

@@ -64,6 +64,7 @@ private slots:
     void headerAckThenC();
     void offersCWhileWaiting();
     void partialPacketDropped();
+    void hostCancel();
     void sensorEntersItsBootLoader();
     void serialPeerResetsAndTimeOut();
 };
@@ -153,6 +154,24 @@ void tst_simBootLoader::partialPacketDropped()
     r.feed(block, 300);
     QCOMPARE(r.take(300, 8), QByteArray(1, kAck));
     QCOMPARE(r.state().naks, 0);
+}
+
+// The host's cancel mid-transfer is counted and ends the session: the next header starts afresh.
+void tst_simBootLoader::hostCancel()
+{
+    sim::YmodemReceiver r = afterHeader();
+    r.feed(packet(0x01, 1, QByteArray(128, 'a')), 200);
+    QCOMPARE(r.take(200, 8), QByteArray(1, kAck));
+    r.feed(QByteArray(8, 0x18), 300);
+    QCOMPARE(r.state().cancelBytes, 8);
+    QVERIFY(r.active());
+    r.feed(packet(0x01, 2, QByteArray(128, 'b')), 400);  // no transfer to take it
+    QCOMPARE(r.take(400, 8), QByteArray(1, kNak));
+    r.feed(header("again.bin", "1"), 500);
+    QCOMPARE(r.take(600, 8), QByteArray::fromHex("0643"));
+    QCOMPARE(r.state().fileName, QByteArray("again.bin"));
+    r.enter(700);
+    QCOMPARE(r.state().cancelBytes, 0);
 }
 
 // On I2C: the reset request to 0 enters the loader; its bytes are read one per byte at its own

@@ -270,13 +270,14 @@ private slots:
         QVERIFY(readAt(kAddr, 4).isEmpty());
         const QByteArray moved = readAt(0x22, 11);
         QCOMPARE(uint8_t(moved[3]), uint8_t(0xF0));
-        QCOMPARE(uint8_t(moved[7]), uint8_t(0x22));
+        QCOMPARE(uint8_t(moved[7]), uint8_t(0));  // its status, not the address: only 0xF1 reports that
         QVERIFY(sumIsRight(moved));
         QCOMPARE(uint8_t(readAt(0x22, 4)[3]), uint8_t(0x85));
         QCOMPARE(sim::sensorState(s).addr, uint8_t(0x22));
-        // An address the bus cannot use is refused: the answer names the old one.
+        // An address the bus cannot use is refused: a bad value, and the sensor stays.
         const QByteArray refused = exchange(request(0x70, {0, 0, 0, 0x70}), 11, 0x22);
-        QCOMPARE(uint8_t(refused[7]), uint8_t(0x22));
+        QCOMPARE(uint8_t(refused[7]), uint8_t(2));
+        QCOMPARE(sim::sensorState(s).addr, uint8_t(0x22));
     }
 
     // The address tool's frames: byte 2 is 0x00, not the sensor's id, and still taken.
@@ -299,7 +300,7 @@ private slots:
         sim::advanceTime(5);
         const QByteArray done = readAt(0x22, 11);
         QCOMPARE(done.left(4), QByteArray::fromHex("55aa03f0"));
-        QCOMPARE(uint8_t(done[7]), uint8_t(0x22));
+        QCOMPARE(uint8_t(done[7]), uint8_t(0));
         // ... and the next one reports the new address.
         const QByteArray report = exchange(class_sensorCmd::frame(0x00, 0x71), 11, 0x22);
         QCOMPARE(uint8_t(report[3]), uint8_t(0xF1));

@@ -107,6 +107,44 @@ void PtyPair::hangUp()
     closeFd(master);
 }
 
+QByteArray PtyPair::marker()
+{
+    // No poll (a byte and its complement), no frame head, no YMODEM control byte.
+    return QByteArray::fromHex("7a3c7a3c7a3c7a3c");
+}
+
+void PtyPair::writeBehind(const QByteArray& bytes)
+{
+    const char* p = bytes.constData();
+    qint64 left = bytes.size();
+    while (slave >= 0 && left > 0) {
+        const ssize_t n = ::write(slave, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        p += n;
+        left -= n;
+    }
+}
+
+QByteArray PtyPair::readAllWritten(int deadlineMs)
+{
+    QCoreApplication::processEvents();
+    writeBehind(marker());
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (!out.endsWith(marker()) && clock.elapsed() < deadlineMs)
+        out += read(kSliceMs);
+    if (!out.endsWith(marker())) {
+        qWarning("pty: the marker did not come back within %d ms", deadlineMs);
+        return out;
+    }
+    out.chop(marker().size());
+    return out;
+}
+
 int PtyPair::readSome(QByteArray* out, int sliceMs)
 {
     pollfd pfd{master, POLLIN, 0};

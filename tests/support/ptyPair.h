@@ -28,6 +28,16 @@ public:
     // Closes the master so that the slave side sees a hang-up.
     void hangUp();
 
+    // Writes bytes into the line from the slave side, behind everything written there before: a
+    // marker that tells the far end that all the code under test wrote so far has arrived.
+    void writeBehind(const QByteArray& bytes);
+    // Everything the slave side wrote so far: pending events run first (so a port in this thread
+    // sends what it buffered), then a marker goes behind it and the master is read up to it.
+    // Without the marker within deadlineMs (a hang), what came is returned with a warning.
+    QByteArray readAllWritten(int deadlineMs = 10000);
+    // The marker of readAllWritten(); peers that serve the master side take it as noise.
+    static QByteArray marker();
+
     // For a peer serving the master side from its own thread (no events run): appends what
     // arrives within sliceMs to *out and returns how many bytes that was.
     int readSome(QByteArray* out, int sliceMs);

@@ -6,6 +6,8 @@
 #include "ptyPair.h"
 #include "simFrame.h"
 
+#include <QCoreApplication>
+#include <QTest>
 #include <algorithm>
 #include <unistd.h>
 
@@ -53,7 +55,8 @@ QByteArray SerialSensorPeer::addressAnswer(uint8_t addr, uint8_t status)
     a[1] = char(0xAA);
     a[2] = char(addr);
     a[kCodeByte] = char(status);
-    a[kParamByte] = char(addr);
+    // Only a report names the address in byte 7; a set answers its status there.
+    a[kParamByte] = char(status == kAddrReport ? addr : 0);
     sim::closeWithSum(a);
     return a;
 }
@@ -132,6 +135,26 @@ void SerialSensorPeer::clearReceived()
 {
     std::lock_guard<std::mutex> guard(lock);
     fromHost.clear();
+}
+
+QByteArray SerialSensorPeer::receivedSoFar(int deadlineMs)
+{
+    QCoreApplication::processEvents();
+    const QByteArray marker = PtyPair::marker();
+    pty.writeBehind(marker);
+    const auto cut = [this, &marker] {
+        std::lock_guard<std::mutex> guard(lock);
+        return fromHost.indexOf(marker);
+    };
+    if (!QTest::qWaitFor([&] { return cut() >= 0; }, deadlineMs)) {
+        qWarning("serial peer: the marker did not come back within %d ms", deadlineMs);
+        return received();
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    const int at = fromHost.indexOf(marker);
+    const QByteArray before = fromHost.left(at);
+    fromHost.remove(at, marker.size());
+    return before;
 }
 
 void SerialSensorPeer::sendRaw(const QByteArray& bytes)

@@ -8,8 +8,8 @@
 //
 // Address 0 means every sensor on the line: each answers the poll 00 FF with an address report
 // 55 AA addr F1 00 00 00 addr 00 sum, and takes a request with byte 2 = 0. Such a set-address 0x70
-// moves the sensor to request byte 7 (1..0x6F) and is answered 55 AA new-address F0 ... new-address
-// 00 sum; such an address query 0x71 is answered with the report. Sent to one sensor's address,
+// moves the sensor to request byte 7 (1..0x6F) and is answered 55 AA new-address F0 00 00 00 00
+// 00 sum (status 0 in byte 7); such an address query 0x71 is answered with the report. Sent to one sensor's address,
 // both are answered as any other request.
 //
 //     PtyPair pty;
@@ -74,6 +74,10 @@ public:
     // Every byte the host wrote, in order.
     QByteArray received() const;
     void clearReceived();
+    // What the host wrote since clearReceived(), once the line has carried all of it: pending
+    // events run (a port in this thread sends what it buffered), a marker goes behind it from the
+    // host's side, and the bytes up to the marker are returned (the marker itself is dropped).
+    QByteArray receivedSoFar(int deadlineMs = 10000);
     // What the host wrote, in order, as polls (of any address, a sensor there or not) and
     // requests (by byte 2 and command code).
     struct Heard {
@@ -83,7 +87,8 @@ public:
     QVector<Heard> heard() const;
     // Writes bytes to the host as they are, in one write: pieces, garbage, several frames at once.
     void sendRaw(const QByteArray& bytes);
-    // 55 AA addr status 00 00 00 addr 00 sum: what a sensor says of its address.
+    // 55 AA addr status 00 00 00 b7 00 sum: what a sensor says of its address; b7 is the address
+    // in a report (F1), 0 otherwise.
     static QByteArray addressAnswer(uint8_t addr, uint8_t status);
 
 private:

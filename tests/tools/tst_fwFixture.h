@@ -18,7 +18,8 @@ constexpr uint16_t kCh341Id = 6002;
 constexpr uint16_t kCh347Id = 7;
 constexpr uint8_t kSensorAddr = 0x61;
 constexpr int kSensorPort = 4;
-constexpr int kWaitMs = 3000;
+constexpr int kWaitMs = 10000;     // a device list: 100 ms after the adapter is made
+constexpr int kRunWaitMs = 30000;  // a whole small transfer; only a hang takes this long
 constexpr uint32_t kKey = 0x3C91D2B7;
 
 struct World {

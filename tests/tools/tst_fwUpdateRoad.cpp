@@ -8,6 +8,7 @@
 #include "ui_fwUpdateForm.h"  // generated for this test; the fixture reads the form
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QRegularExpression>
 #include <memory>
 
@@ -15,7 +16,10 @@ using namespace fwFixture;
 
 namespace {
 
-constexpr int kRunMs = 15000;
+// Deadlines that only catch a hang: a run (its 2 s time-out included) ends within a few seconds,
+// what follows a stop within a few hundred milliseconds.
+constexpr int kRunMs = 30000;
+constexpr int kSoonMs = 5000;
 const QRegularExpression kSuccess("^更新成功,用时：\\d+\\.\\d{3}秒$");
 
 }  // namespace
@@ -69,6 +73,39 @@ private:
         TACTILE_STEP(prepare(f, kind, writeFile(dir, "big.bin", sourceImage(60000))));
         f.ui->pbtnUpdateStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(f.ui->pbUpdate->value() >= 5, kRunMs);
+        QCOMPARE(bootState(kind).cancelBytes, 0);
+    }
+
+    // The receiver was told of the end: the eight cancel bytes reached it while the link was still
+    // open (a closed link writes nothing), and nothing came after them.
+    void receiverCancelled(const QString& kind)
+    {
+        if (kind == "serial") {
+            // Bytes still in the port's buffer when it closes are dropped: these were sent.
+            QTRY_COMPARE_WITH_TIMEOUT(peer->state().cancelBytes, 8, kSoonMs);
+            return;
+        }
+        QCOMPARE(sim::bootState(world.sensor(kind)).cancelBytes, 8);
+        QCOMPARE(sim::sensorState(world.sensor(kind)).rawWrites.last(), QByteArray(8, char(0x18)));
+        QVERIFY(!sim::isDeviceOpen(world.bridge(kind)));
+        QCOMPARE(sim::pcaControl(world.bridge(kind)), 0);
+    }
+
+    // Controls a run reads from the form: fixed while it runs.
+    QVector<QWidget*> runControls(fwUpdateForm& f) const
+    {
+        return {f.ui->rbtnIIC,          f.ui->rbtnIICCh347,         f.ui->rbtnUart,
+                f.ui->cbbUpdateDevList, f.ui->cbbInfIdx,            f.ui->leUpdateFilePath,
+                f.ui->pbtnUpdateFileSelect, f.ui->cbbSensorVersion, f.ui->spbUpdateAddr,
+                f.ui->spbResetAddr};
+    }
+    QStringList enabledOf(fwUpdateForm& f) const
+    {
+        QStringList on;
+        for (QWidget* w : runControls(f))
+            if (w->isEnabled())
+                on << w->objectName();
+        return on;
     }
 
 private slots:
@@ -81,19 +118,23 @@ private slots:
     }
     void cleanup()
     {
-        QTest::qWait(20);  // senders given back with deleteLater go now
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // senders given back
     }
 
     void wholeRoad_data();
     void wholeRoad();
     void faults_data();
     void faults();
+    void userStop_data();
     void userStop();
     void stopRightAfterSuccess();
     void startRightAfterStop();
     void leavingTheTabMidRun_data();
     void leavingTheTabMidRun();
+    void destroyingTheTabMidRun_data();
     void destroyingTheTabMidRun();
+    void controlsFixedWhileRunning_data();
+    void controlsFixedWhileRunning();
 };
 
 void tst_fwUpdateRoad::wholeRoad_data()
@@ -189,23 +230,35 @@ void tst_fwUpdateRoad::faults()
     QVERIFY(linkClosed(f, kind));
 }
 
-// The stop button: closed at once, "更新取消" once the cancel packet's 100 ms are over.
+void tst_fwUpdateRoad::userStop_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"CH341", "CH347", "serial"})
+        QTest::newRow(kind) << kind;
+}
+
+// The stop button: the receiver told, the link closed at once, "更新取消" once the sender's
+// 100 ms are over.
 void tst_fwUpdateRoad::userStop()
 {
+    QFETCH(QString, kind);
     fwUpdateForm f;
-    TACTILE_STEP(startLongRun(f, "CH347"));
+    TACTILE_STEP(startLongRun(f, kind));
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
+    QPointer<class_ymodem> sender = f.ymodem;
     QElapsedTimer clock;
     clock.start();
     f.ui->pbtnUpdateStart->click();
     QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
-    QVERIFY(!sim::isDeviceOpen(world.ch347Bridge));
-    QTRY_COMPARE(f.ui->lbRes->text(), QString("更新取消"));
-    QVERIFY(clock.elapsed() >= 90);
-    QTest::qWait(200);
+    QVERIFY(linkClosed(f, kind));
+    TACTILE_STEP(receiverCancelled(kind));
+    QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbRes->text(), QString("更新取消"), kSoonMs);
+    QVERIFY(clock.elapsed() >= 90);  // never before the sender's 100 ms
+    QTRY_VERIFY_WITH_TIMEOUT(!sender, kSoonMs);  // gone: nothing more can come of the run
     QCOMPARE(fails.count(), 1);
     QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
     QVERIFY(!f.ymodem);
+    TACTILE_STEP(receiverCancelled(kind));  // the sender's own cancel went nowhere
 }
 
 // A stop 10 ms after success meets a run that is over: one outcome, the success.
@@ -215,11 +268,18 @@ void tst_fwUpdateRoad::stopRightAfterSuccess()
     TACTILE_STEP(prepare(f, "CH341", writeFile(dir, "app.bin", sourceImage(500))));
     QSignalSpy successes(&f, &fwUpdateForm::si_updateSuccess);
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
-    connect(&f, &fwUpdateForm::si_updateSuccess, this,
-            [&f] { QTimer::singleShot(10, &f, [&f] { f.ui->pbtnUpdateStart->click(); }); });
+    // The tab's own click comes 10 ms after the success as well; a timer armed at the user's click,
+    // 10 ms later again, fires after it.
+    bool after = false;
+    connect(&f, &fwUpdateForm::si_updateSuccess, this, [&f, &after] {
+        QTimer::singleShot(10, &f, [&f, &after] {
+            f.ui->pbtnUpdateStart->click();
+            QTimer::singleShot(10, &f, [&after] { after = true; });
+        });
+    });
     f.ui->pbtnUpdateStart->click();
     QTRY_COMPARE_WITH_TIMEOUT(successes.count(), 1, kRunMs);
-    QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(after, kSoonMs);
     QCOMPARE(successes.count(), 1);
     QCOMPARE(fails.count(), 0);
     QVERIFY(kSuccess.match(f.ui->lbRes->text()).hasMatch());
@@ -233,18 +293,18 @@ void tst_fwUpdateRoad::startRightAfterStop()
     fwUpdateForm f;
     TACTILE_STEP(startLongRun(f, "CH341"));
     f.ui->pbtnUpdateStart->click();  // stop
+    QPointer<class_ymodem> stopped = f.ymodem;
+    QVERIFY(stopped);  // still within its 100 ms before it reports the cancel
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
     QSignalSpy successes(&f, &fwUpdateForm::si_updateSuccess);
     const QByteArray small = sourceImage(700);
     f.ui->leUpdateFilePath->setText(writeFile(dir, "small.bin", small));
     f.ui->cbbSensorVersion->setCurrentIndex(1);
-    // Well inside the stopped sender's 100 ms before it reports the cancel: it is still there.
-    QTest::qWait(30);
-    const int failsBefore = fails.count();
-    f.ui->pbtnUpdateStart->click();  // start again
+    f.ui->pbtnUpdateStart->click();  // start again, at once
+    QVERIFY(f.ymodem && f.ymodem != stopped);
+    QTRY_VERIFY_WITH_TIMEOUT(!stopped, kSoonMs);  // given back: nothing more comes of it
     QTRY_COMPARE_WITH_TIMEOUT(successes.count(), 1, kRunMs);
-    QTest::qWait(300);
-    QCOMPARE(fails.count(), failsBefore);  // nothing of the first run after the second began
+    QCOMPARE(fails.count(), 0);  // nothing of the first run after the second began
     QCOMPARE(successes.count(), 1);
     QCOMPARE(sim::bootState(world.ch341Sensor).image, small);
     QVERIFY(kSuccess.match(f.ui->lbRes->text()).hasMatch());
@@ -253,8 +313,8 @@ void tst_fwUpdateRoad::startRightAfterStop()
 void tst_fwUpdateRoad::leavingTheTabMidRun_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("CH341") << "CH341";
-    QTest::newRow("serial") << "serial";
+    for (const char* kind : {"CH341", "CH347", "serial"})
+        QTest::newRow(kind) << kind;
 }
 
 // Leaving the tab ends the run as the stop button would, at once, before the adapters go.
@@ -264,28 +324,90 @@ void tst_fwUpdateRoad::leavingTheTabMidRun()
     fwUpdateForm f;
     TACTILE_STEP(startLongRun(f, kind));
     QSignalSpy fails(&f, &fwUpdateForm::si_updateFail);
+    QPointer<class_ymodem> sender = f.ymodem;
     f.stop();
     QCOMPARE(f.ui->lbRes->text(), QString("更新取消"));
     QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
     QVERIFY(!f.ymodem);
+    QVERIFY(!sender);  // no poll, write or end of the gone run can reach anything
     QVERIFY(f.findChildren<class_ch341*>().isEmpty());
+    QVERIFY(f.findChildren<class_ch347*>().isEmpty());
     QVERIFY(f.findChildren<class_uart*>().isEmpty());
-    if (kind != "serial")
-        QVERIFY(!sim::isDeviceOpen(world.ch341Bridge));
-    QTest::qWait(300);  // no poll, write or end of the gone run reaches anything
+    TACTILE_STEP(receiverCancelled(kind));
     QCOMPARE(f.ui->lbRes->text(), QString("更新取消"));
     QCOMPARE(fails.count(), 0);
     QVERIFY(!bootState(kind).complete);
 }
 
+void tst_fwUpdateRoad::destroyingTheTabMidRun_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"CH341", "CH347", "serial"})
+        QTest::newRow(kind) << kind;
+}
+
+// Closing the window (or a quit signal, which ends the program the same way) destroys the tab.
 void tst_fwUpdateRoad::destroyingTheTabMidRun()
 {
+    QFETCH(QString, kind);
     auto* f = new fwUpdateForm;
-    TACTILE_STEP(startLongRun(*f, "CH347"));
+    TACTILE_STEP(startLongRun(*f, kind));
+    QPointer<class_ymodem> sender = f->ymodem;
     delete f;
-    QVERIFY(!sim::isDeviceOpen(world.ch347Bridge));
-    QTest::qWait(300);
-    QVERIFY(!sim::bootState(world.ch347Sensor).complete);
+    QVERIFY(!sender);
+    TACTILE_STEP(receiverCancelled(kind));
+    QVERIFY(!bootState(kind).complete);
+}
+
+void tst_fwUpdateRoad::controlsFixedWhileRunning_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::newRow("success") << "success";
+    QTest::newRow("time-out") << "timeout";
+    QTest::newRow("receiver cancels") << "cancel";
+    QTest::newRow("stop button") << "stop";
+    QTest::newRow("leaving the tab") << "leave";
+    QTest::newRow("file fails to load") << "file";
+}
+
+// While a run holds the link the choices it reads are disabled; whatever ends it gives them back.
+void tst_fwUpdateRoad::controlsFixedWhileRunning()
+{
+    QFETCH(QString, end);
+    const QString kind = end == "cancel" ? "serial" : "CH341";  // one CAN per I2C read is ignored
+    fwUpdateForm f;
+    TACTILE_STEP(prepare(f, kind, writeFile(dir, "app.bin", sourceImage(3010)), false));
+    const QStringList all = enabledOf(f);
+    QCOMPARE(all.size(), runControls(f).size());
+    if (end == "file")
+        f.ui->leUpdateFilePath->setText(dir.filePath("missing.bin"));
+    sim::BootLoaderSwitches s;
+    s.silentFromBlock = end == "timeout" ? 2 : -1;
+    s.cancelAtBlock = end == "cancel" ? 2 : -1;
+    setSwitches(kind, s);
+    f.ui->pbtnUpdateStart->click();
+    if (end == "file") {
+        QCOMPARE(f.ui->lbRes->text(), QString("文件加载失败"));
+        QCOMPARE(enabledOf(f), all);
+        return;
+    }
+    QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("停止"));
+    QCOMPARE(enabledOf(f), QStringList());
+    // Choosing another reset command meanwhile does not free its address box.
+    f.ui->cbbResetCmd->setCurrentIndex(1);
+    QVERIFY(!f.ui->spbResetAddr->isEnabled());
+    f.ui->cbbResetCmd->setCurrentIndex(0);
+    if (end == "stop")
+        f.ui->pbtnUpdateStart->click();
+    else if (end == "leave")
+        f.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(f.ui->pbtnUpdateStart->text(), QString("开始"), kRunMs);
+    QCOMPARE(enabledOf(f), all);
+    const QString result = end == "success" ? "" : end == "timeout" ? "更新超时" : "更新取消";
+    if (!result.isEmpty())
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui->lbRes->text(), result, kRunMs);
+    else
+        QVERIFY(kSuccess.match(f.ui->lbRes->text()).hasMatch());
 }
 
 TACTILE_TEST_MAIN(tst_fwUpdateRoad)

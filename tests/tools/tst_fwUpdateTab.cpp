@@ -3,12 +3,17 @@
 // and the English texts.
 
 #include "class_settings.h"
+#include "logRecorder.h"
 #include "ptyPair.h"
 #include "serialBootPeer.h"
 #include "tst_fwFixture.h"
 #include "ui_fwUpdateForm.h"  // generated for this test; the fixture reads the form
 
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QThread>
 #include <QTranslator>
+#include <memory>
 
 using namespace fwFixture;
 
@@ -25,11 +30,20 @@ private:
     QTemporaryDir dir;
     World world;
 
-    // Starts a run whose file cannot be loaded: the reset step goes out, then the run ends.
+    // Starts a run whose file cannot be loaded.
     void startWithoutFile(fwUpdateForm& f)
     {
         f.ui->leUpdateFilePath->setText(dir.filePath("missing.bin"));
         f.ui->pbtnUpdateStart->click();
+    }
+
+    // Starts a run of a file that loads: the reset step has gone out when the click returns, and
+    // the transfer waits for its first poll.
+    void startWithFile(fwUpdateForm& f)
+    {
+        f.ui->leUpdateFilePath->setText(writeFile(dir, "app.bin", sourceImage(100)));
+        f.ui->pbtnUpdateStart->click();
+        QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("停止"));
     }
 
 private slots:
@@ -42,6 +56,12 @@ private slots:
 
     void loadAppFile_data();
     void loadAppFile();
+    void loadFailureSendsNothing_data();
+    void loadFailureSendsNothing();
+    void successText_data();
+    void successText();
+    void addressBoxShowsNoValue_data();
+    void addressBoxShowsNoValue();
     void bridgeResetFrame_data();
     void bridgeResetFrame();
     void serialResetAtEveryRate();
@@ -120,6 +140,114 @@ void tst_fwUpdateTab::loadAppFile()
     QCOMPARE(gotImage.mid(5).toHex(), image);
 }
 
+void tst_fwUpdateTab::loadFailureSendsNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    const QByteArray badSum = ":0400000001020304F3\r\n" + hexRecord(1, 0, {}) + "\r\n";  // F2 is right
+    for (const char* kind : {"CH341", "CH347", "serial"}) {
+        QTest::addRow("%s missing", kind) << kind << "" << QByteArray();
+        QTest::addRow("%s empty .bin", kind) << kind << "empty.bin" << QByteArray();
+        QTest::addRow("%s empty .hex", kind) << kind << "empty.hex" << QByteArray();
+        QTest::addRow("%s garbage .hex", kind) << kind << "garbage.hex" << QByteArray("not a hex file\r\n");
+        QTest::addRow("%s bad checksum .hex", kind) << kind << "badsum.hex" << badSum;
+    }
+}
+
+// The file is loaded before anything goes to the sensor: one that fails leaves it as it was.
+void tst_fwUpdateTab::loadFailureSendsNothing()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    std::unique_ptr<PtyPair> pty;
+    if (kind == "serial") {
+        pty = std::make_unique<PtyPair>();
+        class_uart::setExtraPortNames({pty->slavePath()});
+    }
+    fwUpdateForm f;
+    QVERIFY(chooseDevice(f, kind, pty ? pty->slavePath() : QString()));
+    f.ui->spbResetAddr->setValue(kSensorAddr);
+    f.ui->spbUpdateAddr->setValue(kSensorAddr);
+    f.ui->leUpdateFilePath->setText(name.isEmpty() ? dir.filePath("missing.bin") : writeFile(dir, name, content));
+    f.ui->pbtnUpdateStart->click();
+    QCOMPARE(f.ui->lbRes->text(), QString("文件加载失败"));
+    QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
+    QVERIFY(!f.ymodem);
+    if (kind == "serial") {
+        QVERIFY(!f.uart->port->isOpen());
+        QCOMPARE(pty->readAllWritten(), QByteArray());
+        return;
+    }
+    QVERIFY(!sim::isDeviceOpen(world.bridge(kind)));
+    QCOMPARE(sim::pcaControl(world.bridge(kind)), 0);
+    QVERIFY(sim::sensorState(world.sensor(kind)).rawWrites.isEmpty());
+    const sim::BootLoaderState boot = sim::bootState(world.sensor(kind));
+    QCOMPARE(boot.entries, 0);
+    QVERIFY(!boot.active);
+    QCOMPARE(uint8_t(sim::peekSensor(world.sensor(kind), 4)[3]), uint8_t(0x85));  // still sending frames
+}
+
+void tst_fwUpdateTab::successText_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("3 s 45 ms") << qint64(3045) << "更新成功,用时：3.045秒";
+    QTest::newRow("12 s 5 ms") << qint64(12005) << "更新成功,用时：12.005秒";
+    QTest::newRow("under a second") << qint64(999) << "更新成功,用时：0.999秒";
+    QTest::newRow("whole seconds") << qint64(60000) << "更新成功,用时：60.000秒";
+    QTest::newRow("nothing") << qint64(0) << "更新成功,用时：0.000秒";
+}
+
+void tst_fwUpdateTab::successText()
+{
+    QFETCH(qint64, ms);
+    QFETCH(QString, text);
+    QCOMPARE(fwUpdateForm::successText(ms), text);
+}
+
+void tst_fwUpdateTab::addressBoxShowsNoValue_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("transfer box emptied") << "spbUpdateAddr" << "";
+    QTest::newRow("transfer box, prefix only") << "spbUpdateAddr" << "0x";
+    QTest::newRow("reset box emptied") << "spbResetAddr" << "";
+}
+
+// A box whose text is not a value keeps the one it had: the start writes nothing and says so.
+void tst_fwUpdateTab::addressBoxShowsNoValue()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    fwUpdateForm f;
+    QVERIFY(chooseDevice(f, "CH341"));
+    f.ui->spbResetAddr->setValue(kSensorAddr);
+    f.ui->spbUpdateAddr->setValue(kSensorAddr);
+    f.ui->leUpdateFilePath->setText(writeFile(dir, "app.bin", sourceImage(100)));
+    auto* spin = f.findChild<QSpinBox*>(box);
+    auto* edit = spin->findChild<QLineEdit*>();
+    edit->setText(typed);
+    QCOMPARE(spin->value(), int(kSensorAddr));  // the value the box held before
+    sim::clearPacketLog(world.ch341Bridge);
+    QSignalSpy started(&f, &fwUpdateForm::si_updateStart);
+    f.ui->pbtnUpdateStart->click();
+    QCOMPARE(f.ui->lbRes->text(), QString("地址无效"));
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
+    QVERIFY(sim::packetLog(world.ch341Bridge).isEmpty());  // not even opened
+    QVERIFY(!f.ch341->isOpen());
+
+    // "无" sends no reset: its box is not read.
+    if (box == "spbResetAddr") {
+        f.ui->cbbResetCmd->setCurrentIndex(2);
+        f.ui->pbtnUpdateStart->click();
+        QCOMPARE(started.count(), 1);
+        f.ui->pbtnUpdateStart->click();
+    }
+}
+
 void tst_fwUpdateTab::bridgeResetFrame_data()
 {
     QTest::addColumn<QString>("kind");
@@ -146,11 +274,11 @@ void tst_fwUpdateTab::bridgeResetFrame()
     QTest::keyClicks(f.ui->leResetCmd, custom + " x-");  // only hexadecimal digits are taken
     QCOMPARE(f.ui->leResetCmd->text(), custom);
     f.ui->spbResetAddr->setValue(kSensorAddr);
-    startWithoutFile(f);
-    QCOMPARE(f.ui->lbRes->text(), QString("文件加载失败"));
+    f.ui->spbUpdateAddr->setValue(kSensorAddr);
+    TACTILE_STEP(startWithFile(f));
     QCOMPARE(sim::sensorState(world.sensor(kind)).rawWrites, QVector<QByteArray>{frame});
     QCOMPARE(sim::bootState(world.sensor(kind)).entries, choice == 0 ? 1 : 0);
-    // The load failure ended the run through the stop branch.
+    f.ui->pbtnUpdateStart->click();  // stop
     QCOMPARE(f.ui->pbtnUpdateStart->text(), QString("开始"));
     QVERIFY(!sim::isDeviceOpen(world.bridge(kind)));
     QCOMPARE(sim::pcaControl(world.bridge(kind)), 0);
@@ -166,11 +294,22 @@ void tst_fwUpdateTab::serialResetAtEveryRate()
     class_uart::setExtraPortNames({pty.slavePath()});
     fwUpdateForm f;
     QVERIFY(chooseDevice(f, "serial", pty.slavePath()));
+    // The peer reads the line's rate when it comes to a frame, which on a busy machine may be
+    // after the port has moved on: each close of the port waits until the peer has taken the
+    // frames written so far.
+    LogRecorder log;
+    connect(f.uart->port, &QIODevice::aboutToClose, this, [&] {
+        const int written = log.matching("^set baudrate:").size();
+        QElapsedTimer waited;
+        waited.start();
+        while (peer.resets().size() < written && waited.elapsed() < kRunWaitMs)
+            QThread::msleep(1);
+    });
     f.ui->cbbInfIdx->setCurrentIndex(1);  // 460800
     f.ui->spbResetAddr->setValue(0x05);
     f.ui->leUpdateFilePath->setText(writeFile(dir, "app.bin", sourceImage(300)));
     f.ui->pbtnUpdateStart->click();
-    QTRY_VERIFY_WITH_TIMEOUT(f.ui->lbRes->text().startsWith("更新成功"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ui->lbRes->text().startsWith("更新成功"), kRunWaitMs);
     const QByteArray frame = QByteArray::fromHex("aa5505a10000000000a501");
     QVector<int> rates;
     for (const SerialBootPeer::Reset& r : peer.resets()) {
@@ -191,9 +330,9 @@ void tst_fwUpdateTab::shortCustomFrameOnSerial()
     QVERIFY(chooseDevice(f, "serial", pty.slavePath()));
     f.ui->cbbResetCmd->setCurrentIndex(1);
     f.ui->leResetCmd->setText("AA55A1");
-    startWithoutFile(f);
-    QCOMPARE(f.ui->lbRes->text(), QString("文件加载失败"));
-    QCOMPARE(pty.read(200), QByteArray::fromHex("aa55a1aa55a1aa55a1aa55a1"));
+    TACTILE_STEP(startWithFile(f));
+    QCOMPARE(pty.readAllWritten(), QByteArray::fromHex("aa55a1aa55a1aa55a1aa55a1"));
+    f.ui->pbtnUpdateStart->click();  // stop
 }
 
 void tst_fwUpdateTab::noResetFrame()
@@ -204,15 +343,16 @@ void tst_fwUpdateTab::noResetFrame()
     QVERIFY(!f.ui->spbResetAddr->isEnabled());
     QVERIFY(!f.ui->leResetCmd->isEnabled());
     f.ui->spbResetAddr->setValue(kSensorAddr);
-    startWithoutFile(f);
-    QCOMPARE(f.ui->lbRes->text(), QString("文件加载失败"));
+    TACTILE_STEP(startWithFile(f));
     QVERIFY(sim::sensorState(world.ch341Sensor).rawWrites.isEmpty());
+    f.ui->pbtnUpdateStart->click();  // stop
 
     PtyPair pty;
     class_uart::setExtraPortNames({pty.slavePath()});
     QVERIFY(chooseDevice(f, "serial", pty.slavePath()));
-    startWithoutFile(f);
-    QCOMPARE(pty.read(200), QByteArray());
+    TACTILE_STEP(startWithFile(f));
+    QCOMPARE(pty.readAllWritten(), QByteArray());
+    f.ui->pbtnUpdateStart->click();  // stop
 }
 
 // Item 4 is channel 3: its mask goes to the multiplexer and must come back.
@@ -277,7 +417,7 @@ void tst_fwUpdateTab::noMultiplexerGoesOn()
     QSignalSpy started(&f, &fwUpdateForm::si_updateStart);
     f.ui->pbtnUpdateStart->click();
     QCOMPARE(started.count(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(f.ui->lbRes->text().startsWith("更新成功"), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(f.ui->lbRes->text().startsWith("更新成功"), kRunWaitMs);
 }
 
 void tst_fwUpdateTab::nothingChosen_data()

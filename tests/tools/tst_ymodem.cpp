@@ -16,7 +16,7 @@ constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 constexpr char kCan = 0x18;
 constexpr char kC = 0x43;
-constexpr int kEndWaitMs = 6000;
+constexpr int kEndWaitMs = 30000;  // the longest path, a 2 s time-out; only a hang takes this long
 
 QByteArray imageOf(int size)
 {
@@ -255,13 +255,14 @@ void tst_ymodem::emptyReadsInState3()
     };
     o.wrote = [](const QByteArray&) {};
     o.run();
-    QTRY_COMPARE(o.packets.size(), 2);
+    // Once the script is used up and block 1 has gone, the packets tell the story in order (what
+    // comes after block 1, for want of replies, does not matter here).
+    QTRY_VERIFY_WITH_TIMEOUT(script.replies.isEmpty() && o.packets.size() >= 3, kEndWaitMs);
     QCOMPARE(packetsBefore, 1);  // nineteen changed nothing
     QCOMPARE(stateBefore, 3);
     QCOMPARE(stateAfter, 2);     // the twentieth: the header's ACK awaited again
     QCOMPARE(o.packets[1], o.packets[0]);
-    QTRY_COMPARE(o.packets.size(), 3);  // its ACK, then 'C': block 1
-    QCOMPARE(uint8_t(o.packets[2][0]), uint8_t(0x01));
+    QCOMPARE(uint8_t(o.packets[2][0]), uint8_t(0x01));  // its ACK, then 'C': block 1
     QCOMPARE(uint8_t(o.packets[2][1]), uint8_t(1));
 }
 
@@ -306,9 +307,16 @@ void tst_ymodem::deadReceiverTimesOnce()
     o.run();
     QVERIFY(o.waitForEnd());
     QCOMPARE(o.ends, QStringList{"timeout"});
-    QVERIFY2(o.endMs >= 1850 && o.endMs < 5000, qPrintable(QString::number(o.endMs)));
-    QTest::qWait(300);  // the time-out does not come again
+    QVERIFY2(o.endMs >= 1850, qPrintable(QString::number(o.endMs)));  // 2 s, a coarse timer
+    // The sender polls on until its owner lets it go; the time-out is over for good, and what
+    // the receiver says now moves nothing.
+    QVERIFY(!o.y->timeoutTimer->isActive());
+    const int reads = o.reads;
+    const int packets = o.packets.size();  // the empty packet repeated for want of answers
+    o.read = [] { return QByteArray(1, kC); };
+    QTRY_VERIFY_WITH_TIMEOUT(o.reads >= reads + 5, kEndWaitMs);
     QCOMPARE(o.ends.size(), 1);
+    QCOMPARE(o.packets.size(), packets);
 }
 
 // A serial read of ACK and 'C' together after the header: block 1 goes at once.
@@ -346,10 +354,10 @@ void tst_ymodem::headerCopiesWithoutCTimeOut()
     o.run();
     QVERIFY(o.waitForEnd());
     QCOMPARE(o.ends, QStringList{"timeout"});
-    QVERIFY(o.packets.size() >= 5);  // the header went again and again
+    QVERIFY(o.packets.size() >= 2);  // the header went again (every twentieth empty read)
     for (const QByteArray& p : o.packets)
         QCOMPARE(p, o.packets[0]);
-    QVERIFY2(o.endMs >= 1850 && o.endMs < 5000, qPrintable(QString::number(o.endMs)));
+    QVERIFY2(o.endMs >= 1850, qPrintable(QString::number(o.endMs)));
 }
 
 void tst_ymodem::blockNumbersPast256()
@@ -357,7 +365,7 @@ void tst_ymodem::blockNumbersPast256()
     const QByteArray image = imageOf(258 * 1024);
     Owner o(image);
     o.run();
-    QVERIFY(QTest::qWaitFor([&o] { return !o.ends.isEmpty(); }, 30000));
+    QVERIFY(QTest::qWaitFor([&o] { return !o.ends.isEmpty(); }, 120000));  // about 260 round trips
     QCOMPARE(o.ends, QStringList{"success"});
     QCOMPARE(uint8_t(o.packets[256][1]), uint8_t(0));  // block 256 carries number 0
     QCOMPARE(uint8_t(o.packets[256][2]), uint8_t(0xFF));
@@ -395,8 +403,7 @@ void tst_ymodem::oneEndOnEveryPath()
         path == "cancel" ? o.y->update_cancel() : o.y->update_stop();
     }
     QVERIFY(o.waitForEnd());
-    QVERIFY(!o.y);  // deleted in its own end signal
-    QTest::qWait(150);
+    QVERIFY(!o.y);  // deleted in its own end signal: its timers went with it, nothing more comes
     QCOMPARE(o.ends, QStringList{end});
 }
 
