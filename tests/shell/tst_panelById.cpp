@@ -25,7 +25,7 @@ constexpr int kFoundMs = 15000;
 // finds nothing; the probe walk comes back to that address after every other one, some 11 000
 // ticks later.
 constexpr int kFoundOnSerialMs = 120000;
-constexpr int kAnsweredMs = 5000;
+constexpr int kAnsweredMs = 15000;
 
 struct Sensor {
     int channel;  // on a bridge; on a serial line every sensor gets the channel the tick is on

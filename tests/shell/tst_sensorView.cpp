@@ -191,7 +191,7 @@ void TestSensorView::connectShowsEverySensor()
     QVERIFY(frames.wait(kFoundMs));
     const int discoveryRequests = 4;
     for (int h : handles)
-        QTRY_VERIFY(sim::sensorState(h).requests.size() > discoveryRequests);
+        QTRY_VERIFY_WITH_TIMEOUT(sim::sensorState(h).requests.size() > discoveryRequests, kFoundMs);
 }
 
 void TestSensorView::silentSensorGoesAlone()
@@ -384,7 +384,7 @@ void TestSensorView::framesReachTheirOwnPanelsFromTheFirst()
     for (const Shown& s : sensors) {
         fingerForm* p = panel(s);
         QVERIFY(p && p->ff);
-        QTRY_VERIFY2(!p->findChild<QLabel*>("lbVersion")->text().isEmpty(), qPrintable(s.window()));
+        QTRY_VERIFY2_WITH_TIMEOUT(!p->findChild<QLabel*>("lbVersion")->text().isEmpty(), qPrintable(s.window()), kFoundMs);
         QTRY_VERIFY2_WITH_TIMEOUT(p->findChild<QLabel*>("lbHz")->text().contains('/'), qPrintable(s.window()), kFoundMs);
     }
     view->stop();  // the panels go with the worker's reports and close their logs

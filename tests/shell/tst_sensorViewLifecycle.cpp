@@ -9,11 +9,13 @@
 #include "ui_orvalisForm.h"
 #include "workerHarness.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QPointer>
 #include <QThread>
 #include <QTreeWidget>
+#include <atomic>
 
 namespace {
 
@@ -38,6 +40,8 @@ private slots:
     void stopCancelsPendingRestart();
     void pendingRestartAfterStartDoesNothing();
     void repeatedStartStopLeavesNothing();
+    void reportsOfAnEndedWorkerChangeNothing_data();
+    void reportsOfAnEndedWorkerChangeNothing();
 
 private:
     void connectAndShow(int sensors);
@@ -211,6 +215,45 @@ void TestSensorViewLifecycle::repeatedStartStopLeavesNothing()
     for (const QPointer<fingerThread>& w : workers)
         QVERIFY(!w);
     QTRY_COMPARE(threadStarts, 40);
+}
+
+void TestSensorViewLifecycle::reportsOfAnEndedWorkerChangeNothing_data()
+{
+    QTest::addColumn<bool>("linkOpened");  // the report: the link opened, else a new device list
+    QTest::newRow("a device list") << false;
+    QTest::newRow("the link opened") << true;
+}
+
+void TestSensorViewLifecycle::reportsOfAnEndedWorkerChangeNothing()
+{
+    // The window is busy while the worker reports, and the user leaves the tab before it gets to
+    // the report: what the report says is the ended worker's, not the view's.
+    QFETCH(bool, linkOpened);
+    view->start();
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    std::atomic<bool> reported{false};
+    QObject receiver;
+    const auto noteReport = [&reported] { reported = true; };
+    if (linkOpened) {
+        connect(view->worker, &fingerThread::si_ch341Connected, &receiver, noteReport, Qt::DirectConnection);
+        QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    } else {
+        connect(view->worker, &fingerThread::si_ch341ListUpdate, &receiver, noteReport, Qt::DirectConnection);
+        sim::BridgeConfig another;
+        another.id = workerWorld::kBridgeId + 1;
+        another.plugged = false;
+        QVERIFY(sim::plug(sim::addBridge(another)));
+    }
+    QDeadlineTimer hang(5000);
+    while (!reported && !hang.hasExpired())
+        QThread::msleep(1);
+    QVERIFY2(reported, "the worker did not report");
+
+    view->stop();
+    QCoreApplication::processEvents();  // the report, queued behind the stop
+    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+    QCOMPARE(view->ui->cbbCh341List->count(), 0);
+    QTRY_COMPARE(shownSensors(), 0);
 }
 
 TACTILE_TEST_MAIN(TestSensorViewLifecycle)
