@@ -74,8 +74,8 @@ inline void registerViews()
 // only a hang runs out of it.
 constexpr int kHangMs = 15000;
 
-// Every request of a panel as "hex:rspLen", and when it came: ms since the log was made or last
-// taken, so that a request some delay after an action that follows either comes no sooner.
+// Every request of a panel as "hex:rspLen", and when it came, in ms since the log was made or
+// last taken.
 class RequestLog : public QObject {
 public:
     explicit RequestLog(fingerForm* panel)
