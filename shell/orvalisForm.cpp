@@ -208,11 +208,22 @@ void orvalisForm::start()
 
     // Parentless: it is moved into the worker thread, and the thread's end deletes it there.
     worker = new fingerThread(uint8_t(ui->cbbSensorInf->currentIndex()), nullptr);
-    connect(worker, &fingerThread::si_ch341Connected, this,
-            [this] { ui->pbtnCh341Connect->setText(QObject::tr("断开")); });
-    connect(worker, &fingerThread::si_ch341Disconnected, this,
-            [this] { ui->pbtnCh341Connect->setText(QObject::tr("连接")); });
-    connect(worker, &fingerThread::si_ch341ListUpdate, this, [this](const QVector<QString>& list) {
+    // A report still queued when its worker has ended (the window was busy) speaks of a link and
+    // devices that are no longer the view's: stop() has reset both, and the next worker reports
+    // its own.
+    const QPointer<fingerThread> run = worker;
+    const auto current = [this, run] { return run && run == worker; };
+    connect(worker, &fingerThread::si_ch341Connected, this, [this, current] {
+        if (current())
+            ui->pbtnCh341Connect->setText(QObject::tr("断开"));
+    });
+    connect(worker, &fingerThread::si_ch341Disconnected, this, [this, current] {
+        if (current())
+            ui->pbtnCh341Connect->setText(QObject::tr("连接"));
+    });
+    connect(worker, &fingerThread::si_ch341ListUpdate, this, [this, current](const QVector<QString>& list) {
+        if (!current())
+            return;
         ui->cbbCh341List->clear();
         for (const QString& id : list)
             ui->cbbCh341List->addItem(id);

@@ -305,27 +305,37 @@ void tst_panelAnswers::calibrationColumn()
 
 void tst_panelAnswers::rangeAckReReadsAfter1s()
 {
+    constexpr qint64 kReReadMs = 1000;
     auto p = panelFor(20);
     RequestLog log(p.get());
     p->sl_cmdRsp(0, 0x60, request(0x50), answer(0x50, QByteArray::fromHex("0000000200")));
     QCOMPARE(warningTexts(), QStringList{"命令错误|设置激励频率:2"});
-    QTest::qWait(700);
     QCOMPARE(log.lines, QStringList());
-    QTRY_COMPARE_WITH_TIMEOUT(log.lines, QStringList{req("68", 34)}, 1500);
+    // The table is read again a second after the answer, not before.
+    QTRY_COMPARE_WITH_TIMEOUT(log.lines, QStringList{req("68", 34)}, kHangMs);
+    QVERIFY2(log.atMs.first() >= kReReadMs, qPrintable(QString("read again after %1 ms").arg(log.atMs.first())));
     log.take();
+    // Two answers in quick succession: two re-reads.
     p->sl_cmdRsp(0, 0x60, request(0x52), answer(0x52, QByteArray(5, 0)));
     p->sl_cmdRsp(0, 0x60, request(0x52), answer(0x52, QByteArray(5, 0)));
-    QTRY_COMPARE_WITH_TIMEOUT(log.lines.size(), 2, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(log.lines.size(), 2, kHangMs);
+    for (qint64 ms : log.atMs)
+        QVERIFY2(ms >= kReReadMs, qPrintable(QString("read again after %1 ms").arg(ms)));
 }
 
 void tst_panelAnswers::reReadDoesNothingOncePanelGone()
 {
+    // A panel that stays gets the same answer right after the one that goes: once its re-read
+    // came, the gone panel's was due as well.
     auto* p = panelFor(20).release();
+    auto witness = panelFor(20);
+    RequestLog witnessLog(witness.get());
     int sent = 0;
     connect(p, &fingerForm::si_cmdReq1, [&sent] { ++sent; });
     p->sl_cmdRsp(0, 0x60, request(0x52), answer(0x52, QByteArray(5, 0)));
+    witness->sl_cmdRsp(0, 0x60, request(0x52), answer(0x52, QByteArray(5, 0)));
     delete p;
-    QTest::qWait(1300);
+    QTRY_COMPARE_WITH_TIMEOUT(witnessLog.lines, QStringList{req("68", 34)}, kHangMs);
     QCOMPARE(sent, 0);
 }
 

@@ -10,6 +10,7 @@
 #include "viewFactory.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QObject>
@@ -38,9 +39,14 @@ public:
     QVector<bool> showData;
     QVector<uint32_t> firstChannel;  // channel 0 of every frame shown, in order
     int paints = 0;
+    int shownWhenPainted = 0;        // how many frames had been shown at the last paint
 
 protected:
-    void paintEvent(QPaintEvent*) override { ++paints; }
+    void paintEvent(QPaintEvent*) override
+    {
+        ++paints;
+        shownWhenPainted = firstChannel.size();
+    }
 };
 
 template <uint8_t N>
@@ -64,22 +70,35 @@ inline void registerViews()
     viewFactory::registerView(102, &makeView<102>);
 }
 
-// Every request of a panel as "hex:rspLen".
+// Deadline of a wait for something the panel does by itself, a second after the cause at most:
+// only a hang runs out of it.
+constexpr int kHangMs = 15000;
+
+// Every request of a panel as "hex:rspLen", and when it came, in ms since the log was made or
+// last taken.
 class RequestLog : public QObject {
 public:
     explicit RequestLog(fingerForm* panel)
     {
+        clock.start();
         connect(panel, &fingerForm::si_cmdReq1, this, [this](uint8_t, uint8_t, QByteArray cmd, uint16_t rspLen) {
             lines << QString::fromLatin1(cmd.toHex()) + ":" + QString::number(rspLen);
+            atMs << clock.elapsed();
         });
     }
     QStringList take()
     {
         const QStringList out = lines;
         lines.clear();
+        atMs.clear();
+        clock.restart();
         return out;
     }
     QStringList lines;
+    QVector<qint64> atMs;
+
+private:
+    QElapsedTimer clock;
 };
 
 inline QByteArray withSum(QByteArray frame)

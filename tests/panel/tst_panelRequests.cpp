@@ -362,21 +362,27 @@ void tst_panelRequests::countdownReadsThresholdsBack()
 
 void tst_panelRequests::touchThresholdReReadsAfter200ms()
 {
+    constexpr qint64 kReReadMs = 200;
     auto p = panelFor(20);
     RequestLog log(p.get());
     p->ui->dspbTouchThreshold->setValue(1);
     p->ui->pbtnTouchThreshold->click();
-    QCOMPARE(log.take(), QStringList{req("6a0164000000", 11)});
-    QTest::qWait(100);
-    QCOMPARE(log.lines, QStringList());
-    QTRY_COMPARE_WITH_TIMEOUT(log.lines, QStringList{req("68", 34)}, 1000);
+    QCOMPARE(log.lines, QStringList{req("6a0164000000", 11)});
+    QCOMPARE(log.atMs.size(), 1);
+    // The thresholds are read back 200 ms after the write, not before.
+    QTRY_COMPARE_WITH_TIMEOUT(log.lines.size(), 2, kHangMs);
+    QCOMPARE(log.lines.last(), req("68", 34));
+    QVERIFY2(log.atMs.last() >= kReReadMs, qPrintable(QString("read back after %1 ms").arg(log.atMs.last())));
     log.take();
 
-    // A panel that goes before its re-read leaves nothing behind.
+    // A panel that goes before its re-read leaves nothing behind; the one that stays writes right
+    // after it, so once its re-read came the gone panel's was due as well.
     auto* gone = panelFor(20).release();
     gone->ui->pbtnTouchThreshold->click();
     delete gone;
-    QTest::qWait(300);
+    p->ui->pbtnTouchThreshold->click();
+    QTRY_COMPARE_WITH_TIMEOUT(log.lines.size(), 2, kHangMs);
+    QCOMPARE(log.lines.last(), req("68", 34));
 }
 
 void tst_panelRequests::pressThresholdRaw_data()
@@ -426,8 +432,7 @@ void tst_panelRequests::pressThresholdButton()
     p->ui->dspbSetPressThresholdPress->setValue(1.5);  // halfway from 100 (1 N) to 400 (2 N)
     p->ui->pbtnSetPressThreshold->click();
     QCOMPARE(log.take(), QStringList{req("6900fa000000", 11)});
-    QTRY_COMPARE_WITH_TIMEOUT(log.lines, QStringList{req("68", 34)}, 1000);
-    log.take();
+    QTRY_COMPARE_WITH_TIMEOUT(log.lines, QStringList{req("68", 34)}, kHangMs);
 }
 
 void tst_panelRequests::firmwareTakesCaliList_data()

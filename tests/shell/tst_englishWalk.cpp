@@ -58,7 +58,8 @@ const KeptChinese kKeptChinese[] = {
     {"fingerForm_2", "自电容接近0"},
 };
 
-constexpr int kShownMs = 10000;
+// Every sensor found and given its panel; only a hang runs out of this.
+constexpr int kShownMs = 30000;
 constexpr uint8_t kWindowTypes[] = {20, 45};
 
 bool holdsChinese(const QString& text)

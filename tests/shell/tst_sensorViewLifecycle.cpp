@@ -9,17 +9,21 @@
 #include "ui_orvalisForm.h"
 #include "workerHarness.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QPointer>
 #include <QThread>
 #include <QTreeWidget>
+#include <atomic>
 
 namespace {
 
 constexpr uint16_t kCh347Id = 7;
 // The restart wait, less the slack of a coarse timer.
 constexpr int kRestartAtLeastMs = orvalisForm::kLinkRestartMs - 50;
+// A restart that has not come long after its wait is a hang.
+constexpr int kRestartedMs = 20 * orvalisForm::kLinkRestartMs;
 
 }  // namespace
 
@@ -36,6 +40,8 @@ private slots:
     void stopCancelsPendingRestart();
     void pendingRestartAfterStartDoesNothing();
     void repeatedStartStopLeavesNothing();
+    void reportsOfAnEndedWorkerChangeNothing_data();
+    void reportsOfAnEndedWorkerChangeNothing();
 
 private:
     void connectAndShow(int sensors);
@@ -134,7 +140,7 @@ void TestSensorViewLifecycle::linkChangeRestartsAfterWait()
     QTRY_COMPARE(shownSensors(), 0);
     QVERIFY(view->findChildren<fingerForm*>().isEmpty());
 
-    QTRY_VERIFY_WITH_TIMEOUT(view->worker, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(view->worker, kRestartedMs);
     QVERIFY(sinceChange.elapsed() >= kRestartAtLeastMs);
     QCOMPARE(int(view->worker->linkType), int(fingerThread::LinkCh347));
     QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
@@ -146,12 +152,14 @@ void TestSensorViewLifecycle::twoChangesStartOneWorker()
 {
     view->start();
     view->ui->cbbSensorInf->setCurrentIndex(fingerThread::LinkSerial);
-    QTest::qWait(300);
+    // The second change comes 300 ms later, within the wait. The window's events wait meanwhile,
+    // as they would behind a busy window, so that a held-up test cannot let the first wait run out.
+    QThread::msleep(300);
     QVERIFY(!view->worker);
     QElapsedTimer sinceSecond;
     sinceSecond.start();
     view->ui->cbbSensorInf->setCurrentIndex(fingerThread::LinkCh347);
-    QTRY_VERIFY_WITH_TIMEOUT(view->worker, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(view->worker, kRestartedMs);
     QVERIFY(sinceSecond.elapsed() >= kRestartAtLeastMs);
     QCOMPARE(int(view->worker->linkType), int(fingerThread::LinkCh347));
     QTest::qWait(800);
@@ -207,6 +215,45 @@ void TestSensorViewLifecycle::repeatedStartStopLeavesNothing()
     for (const QPointer<fingerThread>& w : workers)
         QVERIFY(!w);
     QTRY_COMPARE(threadStarts, 40);
+}
+
+void TestSensorViewLifecycle::reportsOfAnEndedWorkerChangeNothing_data()
+{
+    QTest::addColumn<bool>("linkOpened");  // the report: the link opened, else a new device list
+    QTest::newRow("a device list") << false;
+    QTest::newRow("the link opened") << true;
+}
+
+void TestSensorViewLifecycle::reportsOfAnEndedWorkerChangeNothing()
+{
+    // The window is busy while the worker reports, and the user leaves the tab before it gets to
+    // the report: what the report says is the ended worker's, not the view's.
+    QFETCH(bool, linkOpened);
+    view->start();
+    QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
+    std::atomic<bool> reported{false};
+    QObject receiver;
+    const auto noteReport = [&reported] { reported = true; };
+    if (linkOpened) {
+        connect(view->worker, &fingerThread::si_ch341Connected, &receiver, noteReport, Qt::DirectConnection);
+        QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
+    } else {
+        connect(view->worker, &fingerThread::si_ch341ListUpdate, &receiver, noteReport, Qt::DirectConnection);
+        sim::BridgeConfig another;
+        another.id = workerWorld::kBridgeId + 1;
+        another.plugged = false;
+        QVERIFY(sim::plug(sim::addBridge(another)));
+    }
+    QDeadlineTimer hang(5000);
+    while (!reported && !hang.hasExpired())
+        QThread::msleep(1);
+    QVERIFY2(reported, "the worker did not report");
+
+    view->stop();
+    QCoreApplication::processEvents();  // the report, queued behind the stop
+    QCOMPARE(view->ui->pbtnCh341Connect->text(), QString("连接"));
+    QCOMPARE(view->ui->cbbCh341List->count(), 0);
+    QTRY_COMPARE(shownSensors(), 0);
 }
 
 TACTILE_TEST_MAIN(TestSensorViewLifecycle)

@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr int kShownMs = 10000;
+// Every sensor found and given its panel; only a hang runs out of this.
+constexpr int kShownMs = 30000;
 const QSize kLargeScreen(2560, 1440);
 // Views with the tallest and the widest forms among the force views.
 constexpr uint8_t kTypes[] = {17, 21, 45, 59};

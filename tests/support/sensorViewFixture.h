@@ -15,8 +15,9 @@ class orvalisForm;
 
 class SensorViewFixture {
 public:
-    // Discovery, a panel and its first frames take a few seconds on the simulated bus.
-    static constexpr int kFoundMs = 10000;
+    // Discovery, a panel and its first frames take a second or two on the simulated bus; only a
+    // hang runs out of this.
+    static constexpr int kFoundMs = 30000;
 
     SensorViewFixture();
     ~SensorViewFixture();
