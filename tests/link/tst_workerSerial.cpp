@@ -11,6 +11,8 @@
 #include "testMain.h"
 #include "workerHarness.h"
 
+#include <QElapsedTimer>
+#include <QMap>
 #include <memory>
 
 namespace {
@@ -77,12 +79,18 @@ private slots:
 
 private:
     bool bringUp();
+    // bringUp, with a fresh worker (and a fresh *log when given) as long as a discovery answer
+    // went out too late for the worker's wait: the worker then keeps its defaults for what it
+    // could not read, by its own rule, and the record is not the sensor's. On return
+    // requestsBefore holds how many requests each sensor had heard before the last bring-up.
+    bool bringUpIntact(std::unique_ptr<LogRecorder>* log = nullptr);
 
     std::unique_ptr<PtyPair> pty;
     std::unique_ptr<SerialSensorPeer> peer;
     std::unique_ptr<WorkerHarness> worker;
     int first = -1;
     int second = -1;
+    QMap<int, int> requestsBefore;
 };
 
 void TestWorkerSerial::init()
@@ -93,6 +101,9 @@ void TestWorkerSerial::init()
     first = peer->addSensor(sensorAt(0x61, 20, 0x11, "VX-SERIAL-61"));
     second = peer->addSensor(sensorAt(0x62, 43, 0x22, "VX-SERIAL-62"));
     QVERIFY(first >= 0 && second >= 0);
+    // The worker has one exchange on the line at a time: an answer a busy machine held up past
+    // its wait must not land in the next one.
+    peer->setDropLateAnswers(true);
     peer->start();
     class_uart::setExtraPortNames({pty->slavePath()});
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkSerial);
@@ -112,14 +123,47 @@ bool TestWorkerSerial::bringUp()
     return worker->connectWhenListed(pty->slavePath(), kHangMs) && worker->waitForSensors(2, kPassesMs);
 }
 
+bool TestWorkerSerial::bringUpIntact(std::unique_ptr<LogRecorder>* log)
+{
+    // The peer has taken in everything the worker wrote up to a sensor's registration once
+    // something follows its last type request (0xA6, the last of the four).
+    const auto caughtUp = [&](uint8_t addr) {
+        const QVector<SerialSensorPeer::Heard> heard = peer->heard();
+        for (int i = heard.size() - 1; i >= 0; --i)
+            if (heard[i].addr == addr && heard[i].code == 0xA6)
+                return i + 1 < heard.size();
+        return false;
+    };
+    const auto late = [&] { return peer->lateAnswers(first) + peer->lateAnswers(second); };
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const int lateBefore = late();
+        for (int s : {first, second})
+            requestsBefore[s] = peer->requests(s).size();
+        if (log) {
+            log->reset();
+            *log = std::make_unique<LogRecorder>();
+        }
+        if (!bringUp() || !QTest::qWaitFor([&] { return caughtUp(0x61) && caughtUp(0x62); }, kHangMs))
+            return false;
+        if (late() == lateBefore)
+            return true;
+        if (clock.elapsed() > kPassesMs)
+            return false;
+        qInfo("a discovery answer went out after the worker's wait: bringing the sensors up again");
+        worker = std::make_unique<WorkerHarness>(fingerThread::LinkSerial);
+    }
+}
+
 void TestWorkerSerial::discoversTwoSensorsOnOneLine()
 {
-    LogRecorder log;
-    QVERIFY(bringUp());
+    std::unique_ptr<LogRecorder> log;
+    QVERIFY(bringUpIntact(&log));
     // The adapter's construction logs "uart init" too, before the worker does.
-    QCOMPARE(log.matching("^uart init$").size(), 2);
+    QCOMPARE(log->matching("^uart init$").size(), 2);
     for (const char* line : {"uart connect", "uart connected", "start:0"})
-        QVERIFY2(log.matching(QString("^%1$").arg(line)).size() == 1, line);
+        QVERIFY2(log->matching(QString("^%1$").arg(line)).size() == 1, line);
     // Every serial sensor carries the tick's channel; a fresh process starts it at 0.
     const sensor_ts* a = worker->found(0, 0x61);
     const sensor_ts* b = worker->found(0, 0x62);
@@ -134,13 +178,13 @@ void TestWorkerSerial::discoversTwoSensorsOnOneLine()
     QCOMPARE(b->pack.size(), int(findFingerParam(43)->packLen));
 
     // The four discovery requests, in order, addressed by byte 2; channel 0 starts at offset 0.
-    // They are the last the sensor heard: a send type that a busy machine let time out is sent
-    // again a pass later.
+    // A send type that a busy machine let time out is sent again a pass later.
     for (int s : {first, second}) {
         const uint8_t addr = s == first ? 0x61 : 0x62;
         const QVector<QByteArray> expected{workerRequest(addr, 0x7F, 0), workerRequest(addr, 0x73, 0),
                                            workerRequest(addr, 0xA4), workerRequest(addr, 0xA6)};
-        const QVector<QByteArray> heard = peer->requests(s);
+        const QVector<QByteArray> heard = peer->requests(s).mid(requestsBefore[s]);
+        QVERIFY(heard.size() >= 4);
         QCOMPARE(heard.mid(heard.size() - 4), expected);
         for (const QByteArray& r : heard.mid(0, heard.size() - 4))
             QCOMPARE(r, expected.first());
@@ -162,7 +206,7 @@ void TestWorkerSerial::serialNumberStaysInsideItsAnswer()
     QFETCH(int, lengthByte);
     QFETCH(QString, sn);
     peer->update(first, [&](SerialSensorPeer::Sensor& s) { s.snLengthByte = lengthByte; });
-    QVERIFY(bringUp());
+    QVERIFY(bringUpIntact());
     QCOMPARE(worker->found(0, 0x61)->sn, sn);
 }
 
