@@ -78,7 +78,13 @@ private slots:
     void portListFollowsChangesAfterAClose();
 
 private:
+    // Starts the worker and waits until it found both sensors and the peer has taken in all the
+    // worker wrote for their discovery.
     bool bringUp();
+    // Whether the peer, since it had heard from things, has heard at least count requests of
+    // code to addr and taken in all the worker wrote up to the last of them (so it answered
+    // them, or dropped them as late): something else followed it.
+    bool peerHeardPast(uint8_t addr, int code, int from, int count = 1) const;
     // bringUp, with a fresh worker (and a fresh *log when given) as long as a discovery answer
     // went out too late for the worker's wait: the worker then keeps its defaults for what it
     // could not read, by its own rule, and the record is not the sensor's. On return
@@ -119,21 +125,29 @@ void TestWorkerSerial::cleanup()
 
 bool TestWorkerSerial::bringUp()
 {
+    const int from = peer->heard().size();
     worker->start();
-    return worker->connectWhenListed(pty->slavePath(), kHangMs) && worker->waitForSensors(2, kPassesMs);
+    // The type request 0xA6 is the last of a sensor's four discovery requests.
+    return worker->connectWhenListed(pty->slavePath(), kHangMs) && worker->waitForSensors(2, kPassesMs) &&
+           QTest::qWaitFor([&] { return peerHeardPast(0x61, 0xA6, from) && peerHeardPast(0x62, 0xA6, from); }, kHangMs);
+}
+
+bool TestWorkerSerial::peerHeardPast(uint8_t addr, int code, int from, int count) const
+{
+    const QVector<SerialSensorPeer::Heard> heard = peer->heard();
+    int seen = 0;
+    int last = -1;
+    for (int i = from; i < heard.size(); ++i) {
+        if (heard[i].addr == addr && heard[i].code == code) {
+            ++seen;
+            last = i;
+        }
+    }
+    return seen >= count && last + 1 < heard.size();
 }
 
 bool TestWorkerSerial::bringUpIntact(std::unique_ptr<LogRecorder>* log)
 {
-    // The peer has taken in everything the worker wrote up to a sensor's registration once
-    // something follows its last type request (0xA6, the last of the four).
-    const auto caughtUp = [&](uint8_t addr) {
-        const QVector<SerialSensorPeer::Heard> heard = peer->heard();
-        for (int i = heard.size() - 1; i >= 0; --i)
-            if (heard[i].addr == addr && heard[i].code == 0xA6)
-                return i + 1 < heard.size();
-        return false;
-    };
     const auto late = [&] { return peer->lateAnswers(first) + peer->lateAnswers(second); };
     QElapsedTimer clock;
     clock.start();
@@ -145,7 +159,7 @@ bool TestWorkerSerial::bringUpIntact(std::unique_ptr<LogRecorder>* log)
             log->reset();
             *log = std::make_unique<LogRecorder>();
         }
-        if (!bringUp() || !QTest::qWaitFor([&] { return caughtUp(0x61) && caughtUp(0x62); }, kHangMs))
+        if (!bringUp())
             return false;
         if (late() == lateBefore)
             return true;
@@ -311,6 +325,8 @@ void TestWorkerSerial::awkwardAnswers()
         s.answerCut = cut;
     });
     const int before = peer->requests(first).size();
+    const int lateBefore = peer->lateAnswers(first);
+    const int heardBefore = peer->heard().size();
     const QByteArray req = class_sensorCmd::frame(0x61, uint8_t(code));
     worker->sendCommand(0, 0x61, req, uint16_t(rspLen));
     QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, kHangMs));
@@ -318,11 +334,16 @@ void TestWorkerSerial::awkwardAnswers()
     const WorkerHarness::Answer& a = worker->answers.first();
     QCOMPARE(a.ok, ok);
     QCOMPARE(a.req, req);
-    QCOMPARE(a.rsp.toHex(' '), rsp.toHex(' '));
-    // The last attempt is on the line, though the peer may not have read it yet.
-    const int attempts = ok ? 1 : 3;
-    QVERIFY(QTest::qWaitFor([&] { return peer->requests(first).size() - before >= attempts; }, kHangMs));
-    QCOMPARE(peer->requests(first).size() - before, attempts);
+    // An attempt whose answer a busy machine held up past the worker's wait got nothing and was
+    // tried again; the peer counts such answers once it has taken in the last attempt (the one
+    // answered, or the third).
+    QVERIFY(QTest::qWaitFor([&] { return peerHeardPast(0x61, code, heardBefore, ok ? 1 : 3); }, kHangMs));
+    const int late = peer->lateAnswers(first) - lateBefore;
+    if (late == 0)
+        QCOMPARE(a.rsp.toHex(' '), rsp.toHex(' '));
+    else
+        QVERIFY2(a.rsp == rsp || (!ok && a.rsp.isEmpty()), a.rsp.toHex(' ').constData());
+    QCOMPARE(peer->requests(first).size() - before, ok ? 1 + late : 3);
 }
 
 void TestWorkerSerial::silentSensorFoundAgainAfterAPass()
@@ -407,14 +428,15 @@ void TestWorkerSerial::silentSensorGetsThreeAttempts()
     QVERIFY(bringUp());
     peer->update(second, [](SerialSensorPeer::Sensor& s) { s.ignoreRequests = true; });
     const int before = peer->requests(second).size();
+    const int heardBefore = peer->heard().size();
     const QByteArray req = class_sensorCmd::frame(0x62, 0x71);
     worker->sendCommand(0, 0x62, req, 11);
     QVERIFY(QTest::qWaitFor([&] { return !worker->answers.isEmpty(); }, kHangMs));
     QCOMPARE(worker->answers.size(), 1);
     QVERIFY(!worker->answers.first().ok);
     QCOMPARE(worker->answers.first().req, req);
-    // The third attempt is on the line, though the peer may not have read it yet.
-    QVERIFY(QTest::qWaitFor([&] { return peer->requests(second).size() - before >= 3; }, kHangMs));
+    // The third attempt is on the line, though the peer may not have taken it in yet.
+    QVERIFY(QTest::qWaitFor([&] { return peerHeardPast(0x62, 0x71, heardBefore, 3); }, kHangMs));
     QCOMPARE(peer->requests(second).size() - before, 3);
 }
 
