@@ -210,6 +210,7 @@ void fingerThread::reportAllGone()
             emit si_disconnectedSensor(sensor);
         channel.sensors.clear();
     }
+    newFrameAt.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -625,6 +626,7 @@ void fingerThread::probeAddress(uint8_t ch, uint8_t a)
     ++sensorNum;
     emit si_connectedSensor(s);
     infoList[ch].sensors.append(s);
+    newFrameAt.insert(sensorKey(s), frameClock::nowMs());
 }
 
 void fingerThread::walkAddress(uint8_t ch)
@@ -732,8 +734,10 @@ void fingerThread::readSensor(uint8_t /*idx*/)
                 return;  // the link closed inside the wait: the records are gone
             auto& sensors = infoList[ch].sensors;
             sensor_ts& s = sensors[i];
-            if (s.ageMs > kAgeLimitMs) {
+            // Past the age limit by its counter and by the clock.
+            if (s.ageMs > kAgeLimitMs && readMs - newFrameAt.value(sensorKey(s)) > kAgeLimitMs) {
                 emit si_disconnectedSensor(s);
+                newFrameAt.remove(sensorKey(s));
                 sensors.remove(i);
                 if (sensorNum)
                     --sensorNum;
@@ -744,6 +748,7 @@ void fingerThread::readSensor(uint8_t /*idx*/)
                 s.hz = uint16_t(s.hz + uint8_t(s.pack[kSeqByte] - s.seq));
                 ++s.rHz;
                 s.seq = s.pack[kSeqByte];
+                newFrameAt.insert(sensorKey(s), readMs);
                 emit si_updateData1(s.infIdx, s.addr, s.pack, readMs);
             }
         }

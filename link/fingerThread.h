@@ -6,6 +6,7 @@
 #include "sensor_ts.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -134,6 +135,7 @@ private:
     void dropHead(const cmd_ts& head, const char* why);
     bool channelVisited(uint8_t infIdx, uint8_t idx) const;
     bool hasSensor(uint8_t ch, uint8_t addr) const;
+    static uint16_t sensorKey(const sensor_ts& s) { return uint16_t(s.infIdx << 8 | s.addr); }
     bool interrupted() const { return linkEpoch != tickEpoch; }
 
     QTimer* rescanTimer = nullptr;
@@ -142,4 +144,8 @@ private:
     uint32_t linkEpoch = 0;    // advanced by every close: a step that waited re-checks it
     uint32_t tickEpoch = 0;
     std::chrono::steady_clock::time_point nextTick;  // slot of the next tick; unset until the first
+    // When each registered sensor's last new frame was read (its registration before the first),
+    // by frameClock. The age counts timer passes, and Qt makes up a pass that fell due while a
+    // tick held the worker right after it, so the age alone can run ahead of the time passed.
+    QHash<uint16_t, qint64> newFrameAt;
 };

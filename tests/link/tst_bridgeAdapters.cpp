@@ -219,7 +219,7 @@ private slots:
         const QByteArray req = class_sensorCmd::frame(0x03, 0xA4);
         QCOMPARE(a.write(kSensorAddr, req), uint16_t(req.size()));
         QCOMPARE(sim::sensorState(sensor).requests.last(), req);
-        QTest::qWait(5);
+        sim::advanceTime(5);  // past the answer's latency on the sensor's clock
         QByteArray answer(50, '\0');
         QCOMPARE(a.read(kSensorAddr, &answer), uint16_t(50));
         QCOMPARE(uint8_t(answer[3]), uint8_t(0xA4));

@@ -13,7 +13,8 @@ using namespace bridgeFixture;
 namespace {
 
 constexpr uint16_t kId = 6002;
-constexpr int kPlugTimeoutMs = 3000;
+// The plug routine's work and the first scan take a few hundred ms at most; this only catches a hang.
+constexpr int kPlugTimeoutMs = 30000;
 
 sim::BridgeKind kindOf(int k)
 {

@@ -61,8 +61,8 @@ void TestFrameCapture::agreesWithTheSensorsOwnCount()
     QVERIFY(sensor >= 0);
     WorkerHarness worker(fingerThread::LinkCh341);
     worker.start();
-    QVERIFY(worker.connectWhenListed(QString::number(kBridgeId)));
-    QVERIFY(worker.waitForSensors(1));
+    QVERIFY(worker.connectWhenListed(QString::number(kBridgeId), kHangMs));
+    QVERIFY(worker.waitForSensors(1, kHangMs));
 
     // In the worker's thread, right after each report: its sequence byte and read time, and the
     // number the sensor gave the frame just read.
@@ -88,13 +88,13 @@ void TestFrameCapture::agreesWithTheSensorsOwnCount()
     };
     for (int hold : {100, 400}) {
         const int before = reported();
-        QTRY_VERIFY(reported() > before + 20);
+        QVERIFY(QTest::qWaitFor([&] { return reported() > before + 20; }, kHangMs));
         std::atomic<int> afterHold{-1};  // reports when the hold ended
         QMetaObject::invokeMethod(worker.workerObject(), [&, hold] {
             QThread::msleep(ulong(hold));
             afterHold = reported();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(afterHold >= 0 && reported() > afterHold + 20, 10000);
+        QVERIFY(QTest::qWaitFor([&] { return afterHold >= 0 && reported() > afterHold + 20; }, kHangMs));
     }
     worker.stop();
 

@@ -8,7 +8,7 @@
 #include <QTcpServer>
 
 namespace {
-constexpr int kWaitMs = 3000;
+constexpr int kWaitMs = 30000;  // loopback takes milliseconds; this catches a hang only
 }
 
 class TestTcp : public QObject {

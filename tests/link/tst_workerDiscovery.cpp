@@ -70,8 +70,8 @@ void TestWorkerDiscovery::requestsAndRecordPerChannel()
     worker = std::make_unique<WorkerHarness>(kind == sim::BridgeKind::Ch341 ? fingerThread::LinkCh341
                                                                            : fingerThread::LinkCh347);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QVERIFY(worker->waitForSensors(6));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    QVERIFY(worker->waitForSensors(6, kHangMs));
 
     for (int ch = 0; ch < 6; ++ch) {
         const QVector<QByteArray> expected{bridgeRequest(0x7F, 0), bridgeRequest(0x73, uint8_t((ch * 3) % 7)),
@@ -105,8 +105,8 @@ void TestWorkerDiscovery::requestsAndRecordPerChannel()
     QCOMPARE(log.matching("^" + name + " connected$").size(), 1);
     QCOMPARE(log.matching("^start:" + site + "$").size(), 1);
     worker->disconnectLink();
-    QVERIFY(log.waitFor("^" + name + " disconnect$"));
-    QVERIFY(log.waitFor("^stop:" + site + "$"));
+    QVERIFY(log.waitFor("^" + name + " disconnect$", kHangMs));
+    QVERIFY(log.waitFor("^stop:" + site + "$", kHangMs));
 }
 
 void TestWorkerDiscovery::unansweredRequests_data()
@@ -135,16 +135,16 @@ void TestWorkerDiscovery::unansweredRequests()
     sim::setSensorFaults(sensor, faults);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
     if (!registered) {
         // Not registered, and probed again on the next pass over the channel (111 visits later).
-        QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.count(bridgeRequest(0x7F)) >= 2; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.count(bridgeRequest(0x7F)) >= 2; }, kHangMs));
         QVERIFY(worker->connected.isEmpty());
         QVERIFY(!log.matching("^set send type err$").isEmpty());
         QVERIFY(!log.matching("^setSensorSendType err$").isEmpty());
         return;
     }
-    QVERIFY(worker->waitForSensors(1));
+    QVERIFY(worker->waitForSensors(1, kHangMs));
     QCOMPARE(log.matching("^set offset err$").size(), code == 0x73 ? 1 : 0);
     QCOMPARE(worker->connected.first().record.sn, sn);
     QCOMPARE(int(worker->connected.first().record.prg), prg);
@@ -161,12 +161,16 @@ void TestWorkerDiscovery::wrongFrameSumIsNotRegistered()
     sim::setSensorFaults(sensor, faults);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.contains(bridgeRequest(0x7F)); }, 5000));
-    QVERIFY(log.waitFor("^chk err$"));
-    QTest::qWait(100);
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    QVERIFY(QTest::qWaitFor([&] { return sim::sensorState(sensor).requests.contains(bridgeRequest(0x7F)); }, kHangMs));
+    QVERIFY(log.waitFor("^chk err$", kHangMs));
+    // Each pass over the channel tries it again and gets no further than the send type.
+    QVERIFY(worker->betweenTicks() >= 0);
     QVERIFY(worker->connected.isEmpty());
-    QCOMPARE(sim::sensorState(sensor).requests, QVector<QByteArray>{bridgeRequest(0x7F)});
+    const QVector<QByteArray> requests = sim::sensorState(sensor).requests;
+    QVERIFY(!requests.isEmpty());
+    for (const QByteArray& r : requests)
+        QCOMPARE(r, bridgeRequest(0x7F));
 }
 
 void TestWorkerDiscovery::probeCycleSkipsRegisteredAddresses()
@@ -175,7 +179,7 @@ void TestWorkerDiscovery::probeCycleSkipsRegisteredAddresses()
     QVERIFY(addSensor(bridge, 2, 0x02) >= 0);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
     // 0x61..0x6F, then 0x01..0x6F: 126 probes reach 0x02 the second time on every channel.
     auto perChannel = [&](int ch) {
         QVector<uint8_t> seen;
@@ -184,7 +188,7 @@ void TestWorkerDiscovery::probeCycleSkipsRegisteredAddresses()
                 seen.append(p.addr);
         return seen;
     };
-    QVERIFY(QTest::qWaitFor([&] { return perChannel(5).size() > 130; }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return perChannel(5).size() > 130; }, kHangMs));
 
     QVector<uint8_t> cycle;
     for (int a = 0x61; a <= 0x6F; ++a)
@@ -223,8 +227,8 @@ void TestWorkerDiscovery::multiplexerDetection()
     worker = std::make_unique<WorkerHarness>(kind == sim::BridgeKind::Ch341 ? fingerThread::LinkCh341
                                                                            : fingerThread::LinkCh347);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QVERIFY(worker->waitForSensors(1));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    QVERIFY(worker->waitForSensors(1, kHangMs));
     const sensor_ts& s = worker->connected.first().record;
     QCOMPARE(log.matching("^find pca$").size(), pca ? 1 : 0);
     QCOMPARE(log.matching("^not find pca$").size(), pca ? 0 : 1);
@@ -233,14 +237,19 @@ void TestWorkerDiscovery::multiplexerDetection()
         QVERIFY(sim::pcaResetCount(bridge) >= 1);
         QVERIFY(!sim::pcaResetLineLow(bridge));
         QCOMPARE(s.infIdx, uint8_t(3));
-        QTRY_VERIFY(worker->framesOf(3, 0x61) > 5);
+        QVERIFY(QTest::qWaitFor([&] { return worker->framesOf(3, 0x61) > 5; }, kHangMs));
         // Every tick: select its channel, poll all six in order, select it again, all off; the
-        // next tick takes the next channel.
+        // next tick takes the next channel. The writes after the detection's "all off":
         const QVector<uint8_t> masks{0x10, 0x20, 0x40, 0x08, 0x04, 0x01};
-        const QVector<uint8_t> w = pcaWrites(transactions(kind, bridge));
+        const auto tickWrites = [&] {
+            const QVector<uint8_t> all = pcaWrites(transactions(kind, bridge));
+            return all.mid(all.indexOf(0) + 1);
+        };
+        QVERIFY(QTest::qWaitFor([&] { return tickWrites().size() >= 11 * 9; }, kHangMs));
+        const QVector<uint8_t> w = tickWrites();
         int ticks = 0;
         int previous = -1;
-        for (int i = w.indexOf(0) + 1; i + 9 <= w.size(); i += 9, ++ticks) {
+        for (int i = 0; i + 9 <= w.size(); i += 9, ++ticks) {
             const int channel = masks.indexOf(w[i]);
             QVERIFY(channel >= 0);
             QCOMPARE(w.mid(i + 1, 6), masks);
@@ -255,7 +264,7 @@ void TestWorkerDiscovery::multiplexerDetection()
         // Without a multiplexer the six channels are names for one bus: the sensor is found on
         // the channel of that tick and polled from then on; nothing is written to 0x70.
         sim::clearPacketLog(bridge);
-        QTRY_VERIFY(worker->framesOf(s.infIdx, 0x61) > 5);
+        QVERIFY(QTest::qWaitFor([&] { return worker->framesOf(s.infIdx, 0x61) > 5; }, kHangMs));
         QVERIFY(pcaWrites(transactions(kind, bridge)).isEmpty());
     }
     Q_UNUSED(sensor);
@@ -265,19 +274,22 @@ void TestWorkerDiscovery::failedReadBackMeansNoMultiplexer()
 {
     // The multiplexer is there, but the write and the read-back after the open fail.
     const int bridge = freshBridge();
-    QVERIFY(addSensor(bridge, 3, 0x61) >= 0);
+    const int sensor = addSensor(bridge, 3, 0x61);
+    QVERIFY(sensor >= 0);
     sim::BridgeFaults faults;
     faults.failTransfers = 2;
     sim::setBridgeFaults(bridge, faults);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QTest::qWait(300);
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    // Every channel's walk starts at 0x61: six probes of the sensor's address.
+    QVERIFY(QTest::qWaitFor([&] { return probes(transactions(sim::BridgeKind::Ch341, bridge)).size() >= 6; }, kHangMs));
     // Taken as absent: after the failed "all off" no channel is ever selected, so the sensor
     // behind the multiplexer stays out of reach.
     QCOMPARE(pcaWrites(transactions(sim::BridgeKind::Ch341, bridge)), QVector<uint8_t>{0});
+    QVERIFY(worker->betweenTicks() >= 0);
     QVERIFY(worker->connected.isEmpty());
-    QVERIFY(!probes(transactions(sim::BridgeKind::Ch341, bridge)).isEmpty());
+    QVERIFY(sim::sensorState(sensor).requests.isEmpty());
 }
 
 void TestWorkerDiscovery::withoutMultiplexerProbingPausesWhileASensorIsKnown()
@@ -287,13 +299,21 @@ void TestWorkerDiscovery::withoutMultiplexerProbingPausesWhileASensorIsKnown()
     QVERIFY(addSensor(bridge, 0, 0x05) >= 0);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QVERIFY(worker->waitForSensors(1));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    QVERIFY(worker->waitForSensors(1, kHangMs));
     sim::clearPacketLog(bridge);
-    QTest::qWait(300);
+    const sensor_ts first = worker->connected.first().record;
+    // Ten polls of it since then are ten ticks, and none of them probed.
+    const auto polls = [&] {
+        int n = 0;
+        for (const BusOp& op : ch341Transactions(sim::packetLog(bridge)))
+            n += op.read && op.addr == first.addr && op.len == first.pack.size();
+        return n;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return polls() >= 10; }, kHangMs));
     QVERIFY(probes(ch341Transactions(sim::packetLog(bridge))).isEmpty());
+    QVERIFY(QTest::qWaitFor([&] { return worker->framesOf(first.infIdx, 0x61) > 10; }, kHangMs));
     QCOMPARE(worker->connected.size(), 1);
-    QVERIFY(worker->framesOf(worker->connected.first().record.infIdx, 0x61) > 10);
 }
 
 void TestWorkerDiscovery::discoveryResumesAfterTheBridgeReopens()
@@ -303,13 +323,13 @@ void TestWorkerDiscovery::discoveryResumesAfterTheBridgeReopens()
     QVERIFY(addSensor(bridge, 0, 0x61) >= 0);
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(worker->connectWhenListed(kId));
-    QVERIFY(worker->waitForSensors(1));
+    QVERIFY(worker->connectWhenListed(kId, kHangMs));
+    QVERIFY(worker->waitForSensors(1, kHangMs));
     QVERIFY(sim::move(bridge, 5));
     sim::waitForNotifications();
-    QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1 && worker->linkUps == 2; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return worker->linkDowns == 1 && worker->linkUps == 2; }, kHangMs));
     QCOMPARE(worker->disconnected.size(), 1);
-    QVERIFY(worker->waitForSensors(2, 5000));
+    QVERIFY(worker->waitForSensors(2, kHangMs));
 }
 
 void TestWorkerDiscovery::deviceListAndUnknownId()
@@ -317,7 +337,7 @@ void TestWorkerDiscovery::deviceListAndUnknownId()
     const int first = freshBridge();
     worker = std::make_unique<WorkerHarness>(fingerThread::LinkCh341);
     worker->start();
-    QVERIFY(QTest::qWaitFor([&] { return !worker->lists.isEmpty(); }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return !worker->lists.isEmpty(); }, kHangMs));
     QCOMPARE(worker->lists.last(), QVector<QString>{kId});
 
     // A bridge plugged in later reaches the list; an unchanged list is not reported again.
@@ -326,13 +346,14 @@ void TestWorkerDiscovery::deviceListAndUnknownId()
     second.plugged = false;
     QVERIFY(sim::plug(sim::addBridge(second)));
     sim::waitForNotifications();
-    QVERIFY(QTest::qWaitFor([&] { return worker->lists.last().size() == 2; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return worker->lists.last().size() == 2; }, kHangMs));
     QCOMPARE(worker->lists.last(), (QVector<QString>{kId, "7003"}));
     QCOMPARE(worker->lists.size(), 2);
 
-    // An id that was never listed opens nothing.
+    // An id that was never listed opens nothing: once the worker has taken the request (and
+    // everything it sent before is in), there is no link.
     worker->connectLink("9999");
-    QTest::qWait(200);
+    QVERIFY(worker->betweenTicks() >= 0);
     QCOMPARE(worker->linkUps, 0);
     QVERIFY(!sim::isDeviceOpen(first));
 }

@@ -15,6 +15,7 @@ namespace {
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 constexpr char kC = 0x43;
+constexpr int kWaitMs = 30000;  // the line and the loader's 30 ms take milliseconds: catches a hang only
 
 QByteArray packet(char start, uint8_t number, QByteArray payload)
 {
@@ -48,7 +49,7 @@ sim::YmodemReceiver afterHeader()
 // Waits until a one-byte read gives byte (each read takes what is ready).
 bool readSoon(uint8_t addr, char byte)
 {
-    return QTest::qWaitFor([&] { return readAt(addr, 1) == QByteArray(1, byte); }, 1000);
+    return QTest::qWaitFor([&] { return readAt(addr, 1) == QByteArray(1, byte); }, kWaitMs);
 }
 
 }  // namespace
@@ -226,20 +227,20 @@ void tst_simBootLoader::serialPeerResetsAndTimeOut()
     for (unsigned int rate : {115200u, 576000u}) {
         QVERIFY(uart.open(pty.slavePath(), rate));
         uart.port->write(QByteArray::fromHex("0000") + reset);
-        QVERIFY(uart.port->waitForBytesWritten(500));
-        QTRY_COMPARE(peer.resets().size(), rate == 115200u ? 1 : 2);
+        QVERIFY(uart.port->waitForBytesWritten(kWaitMs));
+        QTRY_COMPARE_WITH_TIMEOUT(peer.resets().size(), rate == 115200u ? 1 : 2, kWaitMs);
     }
     QCOMPARE(peer.resets()[0].rate, 115200);
     QCOMPARE(peer.resets()[1].rate, 576000);
     QCOMPARE(peer.resets()[1].frame, reset);
     const QByteArray h = header("fw.bin", "9");
     uart.port->write(h.left(50));
-    QVERIFY(uart.port->waitForBytesWritten(500));
-    QTRY_COMPARE(peer.partialsDropped(), 1);
+    QVERIFY(uart.port->waitForBytesWritten(kWaitMs));
+    QTRY_COMPARE_WITH_TIMEOUT(peer.partialsDropped(), 1, kWaitMs);
     uart.port->clear();
     uart.port->write(h);
-    QVERIFY(uart.port->waitForBytesWritten(500));
-    QTRY_COMPARE(peer.state().fileName, QByteArray("fw.bin"));
+    QVERIFY(uart.port->waitForBytesWritten(kWaitMs));
+    QTRY_COMPARE_WITH_TIMEOUT(peer.state().fileName, QByteArray("fw.bin"), kWaitMs);
     QCOMPARE(peer.state().naks, 0);
     QCOMPARE(peer.transferRate(), 576000);
 }

@@ -19,6 +19,17 @@ QStringList& recorded()
     return l;
 }
 
+struct Hook {
+    QRegularExpression pattern;
+    std::function<void()> action;
+};
+
+QList<Hook>& hooks()
+{
+    static QList<Hook> h;
+    return h;
+}
+
 QtMessageHandler& previous()
 {
     static QtMessageHandler h = nullptr;
@@ -27,12 +38,23 @@ QtMessageHandler& previous()
 
 void record(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
+    QList<std::function<void()>> due;
     {
         QMutexLocker lock(&mutex());
         recorded() << text;
+        for (auto it = hooks().begin(); it != hooks().end();) {
+            if (it->pattern.match(text).hasMatch()) {
+                due << it->action;
+                it = hooks().erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
     if (previous())
         previous()(type, context, text);
+    for (const auto& action : due)
+        action();
 }
 
 }  // namespace
@@ -47,6 +69,8 @@ LogRecorder::LogRecorder()
 LogRecorder::~LogRecorder()
 {
     qInstallMessageHandler(previous());
+    QMutexLocker lock(&mutex());
+    hooks().clear();
 }
 
 QStringList LogRecorder::lines() const
@@ -68,4 +92,10 @@ QStringList LogRecorder::matching(const QString& pattern) const
 bool LogRecorder::waitFor(const QString& pattern, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return !matching(pattern).isEmpty(); }, timeoutMs);
+}
+
+void LogRecorder::onNext(const QString& pattern, std::function<void()> action)
+{
+    QMutexLocker lock(&mutex());
+    hooks().append({QRegularExpression(pattern), std::move(action)});
 }

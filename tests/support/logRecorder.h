@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class LogRecorder {
 public:
@@ -21,4 +22,7 @@ public:
     QStringList matching(const QString& pattern) const;
     // Waits until a line matches; pending events of this thread run meanwhile.
     bool waitFor(const QString& pattern, int timeoutMs = 5000) const;
+    // Runs action once, at the next line that matches, in the thread that logs it and before
+    // that thread goes on: a step of the code under test that reports nothing but its log line.
+    void onNext(const QString& pattern, std::function<void()> action);
 };

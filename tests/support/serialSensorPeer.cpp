@@ -125,6 +125,27 @@ uint8_t SerialSensorPeer::addr(int sensor) const
     return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].config.addr : 0;
 }
 
+void SerialSensorPeer::setDropLateAnswers(bool on)
+{
+    dropLate = on;
+}
+
+int SerialSensorPeer::lateAnswers(int sensor) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return sensor >= 0 && sensor < sensors.size() ? sensors[sensor].lateAnswers : 0;
+}
+
+bool SerialSensorPeer::hostWroteAgain(QByteArray& in)
+{
+    const int before = in.size();
+    if (pty.readSome(&in, 0) > 0) {
+        std::lock_guard<std::mutex> guard(lock);
+        fromHost.append(in.mid(before));
+    }
+    return !in.isEmpty();
+}
+
 QByteArray SerialSensorPeer::received() const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -214,6 +235,7 @@ void SerialSensorPeer::consume(QByteArray& in)
             QByteArray answers;
             uint32_t delayMs = 0;
             uint32_t splitMs = 0;
+            QVector<int> answering;  // indices: the entries may move while this thread sleeps
             {
                 std::lock_guard<std::mutex> guard(lock);
                 log.append({uint8_t(req[2]), uint8_t(req[kCodeByte])});
@@ -225,10 +247,17 @@ void SerialSensorPeer::consume(QByteArray& in)
                     answers += e->config.answerJunk + whole.left(std::max(0, int(whole.size()) - e->config.answerCut));
                     delayMs = std::max(delayMs, e->config.answerDelayMs);
                     splitMs = std::max(splitMs, e->config.answerSplitMs);
+                    answering.append(int(e - sensors.constData()));
                 }
             }
             if (delayMs)
                 ::usleep(delayMs * 1000);
+            if (!answering.isEmpty() && dropLate && hostWroteAgain(in)) {
+                std::lock_guard<std::mutex> guard(lock);
+                for (int i : answering)
+                    ++sensors[i].lateAnswers;
+                continue;
+            }
             if (splitMs) {
                 const int half = answers.size() / 2;
                 send(answers.left(half));
@@ -250,6 +279,8 @@ void SerialSensorPeer::consume(QByteArray& in)
                         frames += b0 == kEveryone ? addressAnswer(e->config.addr, kAddrReport) : frameOf(*e);
                 }
             }
+            if (!frames.isEmpty() && dropLate && hostWroteAgain(in))
+                continue;
             send(frames);
             continue;
         }

@@ -30,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QVector>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -66,6 +67,13 @@ public:
     void stop();
     // Stops serving, then closes the master side: the slave sees a hang-up.
     void hangUp();
+    // For a host with one exchange on the line at a time (the bus worker): an answer not yet sent
+    // when the host has written again is one it stopped waiting for (a busy machine held this
+    // peer up). With this on, such an answer is dropped, so that it cannot land in the host's
+    // next exchange, and counted in lateAnswers(). Off by default.
+    void setDropLateAnswers(bool on);
+    // Answers to the sensor's requests dropped that way.
+    int lateAnswers(int sensor) const;
 
     // Request frames addressed to the sensor, in order of arrival.
     QVector<QByteArray> requests(int sensor) const;
@@ -99,6 +107,7 @@ private:
         bool wasFrozen = false;
         QVector<QByteArray> requests;
         int polls = 0;
+        int lateAnswers = 0;
     };
 
     void run();
@@ -112,6 +121,8 @@ private:
     QVector<Entry*> named(uint8_t target);
     void send(const QByteArray& bytes);
     void writeOut(const QByteArray& bytes, bool onlyWhileRunning);
+    // Takes in what the host wrote meanwhile; true when it wrote anything past what was answered.
+    bool hostWroteAgain(QByteArray& in);
 
     PtyPair& pty;
     mutable std::mutex lock;
@@ -120,5 +131,6 @@ private:
     QByteArray fromHost;
     QVector<Heard> log;
     QElapsedTimer clock;
+    std::atomic<bool> dropLate{false};
     PeerThread thread;  // last: stopped before the state it reads goes
 };

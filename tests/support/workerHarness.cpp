@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <memory>
 #include <QMetaType>
 #include <QTest>
 
@@ -105,6 +106,22 @@ bool WorkerHarness::connectWhenListed(const QString& id, int timeoutMs)
 bool WorkerHarness::waitForSensors(int n, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return connected.size() >= n; }, timeoutMs);
+}
+
+int WorkerHarness::betweenTicks(const std::function<void()>& change, int timeoutMs)
+{
+    if (!worker || !thread.isRunning())
+        return -1;
+    auto mark = std::make_shared<int>(-1);  // read and written in this thread only
+    QMetaObject::invokeMethod(worker, [this, change, mark] {
+        if (change)
+            change();
+        // Queued behind every report sent so far and ahead of every later one.
+        QMetaObject::invokeMethod(this, [this, mark] { *mark = frames.size(); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+    if (!QTest::qWaitFor([&] { return *mark >= 0; }, timeoutMs))
+        return -1;
+    return *mark;
 }
 
 const sensor_ts* WorkerHarness::found(uint8_t infIdx, uint8_t addr) const

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QVector>
 #include <cstdint>
+#include <functional>
 
 class WorkerHarness : public QObject {
     Q_OBJECT
@@ -81,6 +82,12 @@ public:
     QString rateProblem(uint8_t infIdx, uint8_t addr) const;
     qint64 elapsedMs() const { return clock.elapsed(); }
     void clear();
+    // Runs change (when given) in the worker's thread and returns how many frames it had reported
+    // before: frames from that index on were read after the change. A bridge worker runs it
+    // between two ticks, so no transfer overlaps it; a serial one may run it inside a serial wait.
+    // Every report sent before it has been taken in on return. -1 when the worker does not take
+    // it within timeoutMs, or no worker runs.
+    int betweenTicks(const std::function<void()>& change = {}, int timeoutMs = 60000);
 
     // What the worker reported, in order of arrival.
     QVector<QVector<QString>> lists;
@@ -111,6 +118,8 @@ private:
 // Building simulated worlds for the worker and reading back what crossed the bus.
 namespace workerWorld {
 
+// A deadline that only a hung worker reaches, whatever else the machine is doing.
+constexpr int kHangMs = 60000;
 constexpr uint16_t kBridgeId = 6002;
 // The multiplexer port each of the worker's channels 0..5 selects.
 constexpr int kPortOfChannel[6] = {4, 5, 6, 3, 2, 0};
