@@ -118,15 +118,13 @@ QSize fingerForm::minimumSizeFor(const QSize& viewMinimum)
 {
     // The panel's form alone, as a panel starts: one made here would log itself and make its
     // data folder.
-    QWidget probe;
-    Ui::fingerForm form;
-    form.setupUi(&probe);
-    shapeForm(form);
-    clearTexts(form);
-    auto* view = new QWidget(&probe);
-    view->setMinimumSize(viewMinimum);
-    form.gl->addWidget(view);
-    return viewFactory::freshMinimumSize(probe);
+    return viewFactory::measureForm<Ui::fingerForm>([&viewMinimum](Ui::fingerForm& form) {
+        shapeForm(form);
+        clearTexts(form);
+        auto* view = new QWidget;
+        view->setMinimumSize(viewMinimum);
+        form.gl->addWidget(view);  // the form's widget takes it
+    });
 }
 
 const finger_param_ts* fingerForm::record(const char* what) const

@@ -2,9 +2,9 @@
 // Which model view shows a sensor type, and how views make themselves known.
 
 #include <QSize>
+#include <QWidget>
 #include <cstdint>
 
-class QWidget;
 class class_finger;
 
 namespace viewFactory {
@@ -26,6 +26,17 @@ class_finger* create(uint8_t classNumber, QWidget* parent);
 // The minimum size hint of a widget never shown, its layouts asked afresh: until shown they keep
 // the figures of their first query, from before all their children were in.
 QSize freshMinimumSize(QWidget& widget);
+// The least size of a Designer form built on a bare widget and then shaped as its owner shapes
+// it (shape(Form&)): how a view or the panel is measured without being made.
+template <class Form, class Shape>
+QSize measureForm(Shape shape)
+{
+    QWidget widget;
+    Form form;
+    form.setupUi(&widget);
+    shape(form);
+    return freshMinimumSize(widget);
+}
 // The least size of a view of that class, from its form; invalid when the class has no measure.
 QSize formMinimumSize(uint8_t classNumber);
 // The largest of those sizes among the registered views, width and height each on its own. Taken

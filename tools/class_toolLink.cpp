@@ -321,6 +321,8 @@ void class_toolLink::takeList(linkKind_te kind, const QStringList& texts)
 
 bool class_toolLink::shownAddress(std::initializer_list<QSpinBox*> boxes, uint8_t* addr) const
 {
+    if (boxes.size() == 0)
+        return false;
     for (QSpinBox* box : boxes) {
         if (!box->hasAcceptableInput()) {
             if (opts.status)
@@ -329,8 +331,6 @@ bool class_toolLink::shownAddress(std::initializer_list<QSpinBox*> boxes, uint8_
         }
         box->interpretText();  // the value follows the text now, not at the next focus change
     }
-    if (boxes.size() == 0)
-        return false;
     *addr = uint8_t((*boxes.begin())->value());
     return true;
 }

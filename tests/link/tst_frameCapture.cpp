@@ -8,7 +8,6 @@
 
 #include <QMutex>
 #include <QThread>
-#include <atomic>
 #include <memory>
 
 using namespace workerWorld;
@@ -59,13 +58,10 @@ void TestFrameCapture::agreesWithTheSensorsOwnCount()
     constexpr uint32_t kPeriodMs = 1;
     const int sensor = addSensor(bridge, 2, 0x61, 20, 0x03, kPeriodMs);
     QVERIFY(sensor >= 0);
-    WorkerHarness worker(fingerThread::LinkCh341);
-    worker.start();
-    QVERIFY(worker.connectWhenListed(QString::number(kBridgeId), kHangMs));
-    QVERIFY(worker.waitForSensors(1, kHangMs));
 
     // In the worker's thread, right after each report: its sequence byte and read time, and the
-    // number the sensor gave the frame just read.
+    // number the sensor gave the frame just read. Made before the worker, so that they outlive it
+    // however the test ends.
     struct Report {
         uint8_t seq;
         qint64 readMs;
@@ -74,6 +70,14 @@ void TestFrameCapture::agreesWithTheSensorsOwnCount()
     QMutex lock;
     QVector<Report> reports;
     QObject receiver;
+    auto reported = [&] {
+        QMutexLocker locked(&lock);
+        return reports.size();
+    };
+    WorkerHarness worker(fingerThread::LinkCh341);
+    worker.start();
+    QVERIFY(worker.connectWhenListed(QString::number(kBridgeId), kHangMs));
+    QVERIFY(worker.waitForSensors(1, kHangMs));
     connect(
         worker.workerObject(), &fingerThread::si_updateData1, &receiver,
         [&](uint8_t, uint8_t, const QVector<uint8_t>& pack, qint64 readMs) {
@@ -82,19 +86,13 @@ void TestFrameCapture::agreesWithTheSensorsOwnCount()
             reports.append({pack.value(4), readMs, number});
         },
         Qt::DirectConnection);
-    auto reported = [&] {
-        QMutexLocker locked(&lock);
-        return reports.size();
-    };
     for (int hold : {100, 400}) {
-        const int before = reported();
+        int before = reported();
         QVERIFY(QTest::qWaitFor([&] { return reported() > before + 20; }, kHangMs));
-        std::atomic<int> afterHold{-1};  // reports when the hold ended
-        QMetaObject::invokeMethod(worker.workerObject(), [&, hold] {
-            QThread::msleep(ulong(hold));
-            afterHold = reported();
-        });
-        QVERIFY(QTest::qWaitFor([&] { return afterHold >= 0 && reported() > afterHold + 20; }, kHangMs));
+        // Between two ticks: the worker reads nothing while it lasts.
+        QVERIFY(worker.betweenTicks([hold] { QThread::msleep(ulong(hold)); }) >= 0);
+        before = reported();
+        QVERIFY(QTest::qWaitFor([&] { return reported() > before + 20; }, kHangMs));
     }
     worker.stop();
 

@@ -447,6 +447,11 @@ void TestSensorView::rowTimesAreWhenTheFramesWereRead()
         QMutexLocker locked(&lock);
         return reportedMs.size();
     };
+    // However the test ends, the worker stops before what its thread writes to goes.
+    struct StopFirst {
+        orvalisForm* view;
+        ~StopFirst() { view->stop(); }
+    } stopFirst{view};
     QTRY_COMPARE_WITH_TIMEOUT(view->ui->cbbCh341List->count(), 1, 5000);
     QTest::mouseClick(view->ui->pbtnCh341Connect, Qt::LeftButton);
     TACTILE_STEP(waitShown({sensor}));

@@ -91,11 +91,7 @@ void fingerForm_2::showPicture(Ui_fingerForm_2& ui)
 // The rows go into a scroll area: they do not size the view.
 QSize fingerForm_2::formMinimumSize()
 {
-    QWidget form;
-    Ui_fingerForm_2 ui;
-    ui.setupUi(&form);
-    showPicture(ui);
-    return viewFactory::freshMinimumSize(form);
+    return viewFactory::measureForm<Ui_fingerForm_2>(&showPicture);
 }
 
 void fingerForm_2::addSensorChannelWg(QString name, uint8_t kind)

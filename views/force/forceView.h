@@ -56,11 +56,7 @@ public:
     // The least size a view of this class needs, from its form on a bare widget: no view is made.
     static QSize formMinimumSize()
     {
-        QWidget form;
-        Form ui;
-        ui.setupUi(&form);
-        Base::shapeForm(ui, Base::row(NN));
-        return viewFactory::freshMinimumSize(form);
+        return viewFactory::measureForm<Form>([](Form& form) { Base::shapeForm(form, Base::row(NN)); });
     }
 
 protected:
